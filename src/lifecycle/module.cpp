@@ -1,0 +1,39 @@
+#include "lifecycle/module.h"
+
+#include "process/process_api.h"
+#include "runtime/scratch.h"
+#include "toolkit/app_window.h"
+#include "toolkit/controls.h"
+
+HINSTANCE ModuleInstance = nullptr;
+HANDLE MainHeap = nullptr;
+HANDLE ListHeap = nullptr;
+
+void ModuleAttach() {
+    MainHeap = HeapCreate(0, MAIN_HEAP_INITIAL_SIZE, 0);
+    ListHeap = HeapCreate(0, LIST_HEAP_INITIAL_SIZE, 0);
+    if (!MainHeap || !ListHeap) {
+        // Every table, record and text lives in these heaps: without both the
+        // module stays inert and Main refuses to run.
+        if (MainHeap) HeapDestroy(MainHeap);
+        if (ListHeap) HeapDestroy(ListHeap);
+        MainHeap = ListHeap = nullptr;
+        return;
+    }
+    RegisterTemplateClass();
+    InitControlLayer();
+    BindProcessApi();
+    CreateScratchBuffer();
+}
+
+void ModuleDetach() {
+    ReleaseProcessApi();
+    if (!MainHeap || !ListHeap) return;
+    CloseAllWindows();
+    HeapDestroy(ListHeap);
+    HeapDestroy(MainHeap);
+    ListHeap = MainHeap = nullptr;
+    ScratchBuffer = ScratchFreeEnd = nullptr;
+}
+
+bool ModuleReady() { return MainHeap && ListHeap && ScratchBuffer; }

@@ -1,0 +1,26 @@
+// Process snapshot and per-process queries. SnapshotProcessIds takes one list
+// of process ids (at most 256), NextProcessEntry walks it, and the Entry
+// queries answer for the process at the cursor, opening it afresh each time.
+#pragma once
+
+#include <stdint.h>
+
+// Ids kept by one snapshot (the buffer's first 1024 bytes).
+constexpr uint32_t MAX_SNAPSHOT_IDS = 256;
+// Longest name or path a query returns.
+constexpr uint32_t MAX_PROCESS_TEXT = 255;
+
+// Takes a new list of ids and puts the cursor before the first; returns the
+// count (0 to 256). A failed enumeration gives 0.
+int32_t SnapshotProcessIds();
+// Advances the cursor: 1..n, then 0 on every further call until the next snapshot.
+int32_t NextProcessEntry();
+// The process id at the cursor.
+uint32_t EntryProcessId();
+// Base name ("IDLE" for id 0, "System" for "?"), written at the scratch buffer's
+// free end; empty when the process cannot be examined.
+const char* EntryProcessName();
+// Full executable path, written at the scratch buffer's free end; empty when unknown.
+const char* EntryProcessPath();
+// Working-set size in bytes; 0 when the process cannot be examined.
+uint32_t EntryWorkingSet();

@@ -1,0 +1,58 @@
+// Run-time binding of the process-status and thread tool-help entry points.
+// The library does not import psapi.dll or the tool-help functions: they are
+// looked up by name at start-up, and a missing one is a null slot that no
+// operation calls.
+#pragma once
+
+#include <windows.h>
+#include <tlhelp32.h>
+#include <psapi.h>
+
+constexpr DWORD PROCESS_ID_BUFFER_SIZE = 4096;
+
+using EnumProcessesFn = BOOL(WINAPI*)(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
+using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE process, HMODULE* modules, DWORD bytes,
+                                           DWORD* bytesNeeded);
+using GetModuleBaseNameAFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR name, DWORD size);
+using GetModuleFileNameExAFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR name,
+                                              DWORD size);
+using EnumDeviceDriversFn = BOOL(WINAPI*)(LPVOID* bases, DWORD bytes, DWORD* bytesNeeded);
+using GetDeviceDriverBaseNameAFn = DWORD(WINAPI*)(LPVOID base, LPSTR name, DWORD size);
+using GetDeviceDriverFileNameAFn = DWORD(WINAPI*)(LPVOID base, LPSTR name, DWORD size);
+using GetProcessMemoryInfoFn = BOOL(WINAPI*)(HANDLE process, PROCESS_MEMORY_COUNTERS* counters,
+                                             DWORD size);
+using EmptyWorkingSetFn = BOOL(WINAPI*)(HANDLE process);
+using CreateToolhelp32SnapshotFn = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
+using Thread32FirstFn = BOOL(WINAPI*)(HANDLE snapshot, THREADENTRY32* entry);
+using Thread32NextFn = BOOL(WINAPI*)(HANDLE snapshot, THREADENTRY32* entry);
+using OpenThreadFn = HANDLE(WINAPI*)(DWORD access, BOOL inherit, DWORD threadId);
+
+// The binding table, in the order BindProcessApi fills it.
+struct ProcessApiTable {
+    HMODULE psapiModule;
+    EnumProcessesFn enumProcesses;
+    EnumProcessModulesFn enumProcessModules;
+    GetModuleBaseNameAFn getModuleBaseNameA;
+    GetModuleFileNameExAFn getModuleFileNameExA;
+    EnumDeviceDriversFn enumDeviceDrivers;
+    GetDeviceDriverBaseNameAFn getDeviceDriverBaseNameA;
+    GetDeviceDriverFileNameAFn getDeviceDriverFileNameA;
+    GetProcessMemoryInfoFn getProcessMemoryInfo;
+    EmptyWorkingSetFn emptyWorkingSet;
+    DWORD* processIdBuffer; // 4096 bytes; only the first 1024 are written
+    void* secondBuffer;
+    void* thirdBuffer;
+    HMODULE kernel32Module;
+    CreateToolhelp32SnapshotFn createToolhelp32Snapshot;
+    Thread32FirstFn thread32First;
+    Thread32NextFn thread32Next;
+    OpenThreadFn openThread;
+};
+
+// All null until BindProcessApi runs.
+extern ProcessApiTable ProcessApi;
+
+// Loads psapi.dll and kernel32.dll and fills the slots; always returns 0.
+int BindProcessApi();
+// Frees the three buffers, then psapi.dll; always returns 0.
+int ReleaseProcessApi();

@@ -1,0 +1,59 @@
+#include "runtime/scratch.h"
+
+#include <windows.h>
+
+#include "lifecycle/module.h"
+#include "runtime/text.h"
+
+char* ScratchBuffer = nullptr;
+char* ScratchFreeEnd = nullptr;
+
+// What text results point at when there is no buffer at all.
+static char NoBufferText[1];
+
+void CreateScratchBuffer() {
+    if (!ScratchBuffer && MainHeap) {
+        ScratchBuffer = static_cast<char*>(HeapAlloc(MainHeap, HEAP_ZERO_MEMORY, SCRATCH_BUFFER_SIZE));
+    }
+    ScratchFreeEnd = ScratchBuffer;
+}
+
+static size_t RoomLeft() {
+    if (!ScratchBuffer || ScratchFreeEnd < ScratchBuffer ||
+        ScratchFreeEnd >= ScratchBuffer + SCRATCH_BUFFER_SIZE) {
+        return 0;
+    }
+    return static_cast<size_t>(ScratchBuffer + SCRATCH_BUFFER_SIZE - ScratchFreeEnd);
+}
+
+size_t ScratchRoom(size_t limit) {
+    size_t room = RoomLeft();
+    return room < limit ? room : limit;
+}
+
+char* ScratchEmptyText() {
+    if (RoomLeft() == 0) {
+        NoBufferText[0] = '\0';
+        return NoBufferText;
+    }
+    *ScratchFreeEnd = '\0';
+    return ScratchFreeEnd;
+}
+
+char* ScratchPutText(const char* text, size_t limit) {
+    size_t room = ScratchRoom(limit);
+    if (room == 0) return ScratchEmptyText();
+    char* start = ScratchFreeEnd;
+    ScratchFreeEnd += CopyText(start, room, text ? text : "");
+    return start;
+}
+
+char* ScratchCommitText() {
+    size_t room = RoomLeft();
+    if (room == 0) return ScratchEmptyText();
+    char* start = ScratchFreeEnd;
+    size_t length = TextLength(start, room - 1);
+    ScratchFreeEnd += length;
+    *ScratchFreeEnd = '\0';
+    return start;
+}

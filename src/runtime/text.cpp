@@ -1,0 +1,67 @@
+#include "runtime/text.h"
+
+size_t FormatUnsigned(uint64_t value, char (&out)[DECIMAL_TEXT_SIZE]) {
+    char digits[DECIMAL_TEXT_SIZE];
+    size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+    out[n] = '\0';
+    return n;
+}
+
+size_t FormatSigned(int64_t value, char (&out)[DECIMAL_TEXT_SIZE]) {
+    if (value >= 0) return FormatUnsigned(static_cast<uint64_t>(value), out);
+    char magnitude[DECIMAL_TEXT_SIZE];
+    // Negating in unsigned arithmetic is safe for the most negative value too.
+    size_t n = FormatUnsigned(0 - static_cast<uint64_t>(value), magnitude);
+    out[0] = '-';
+    for (size_t i = 0; i <= n; ++i) out[i + 1] = magnitude[i];
+    return n + 1;
+}
+
+int32_t ParseDecimal(const char* text) {
+    if (!text) return 0;
+    while (*text == ' ') ++text;
+    bool negative = false;
+    if (*text == '-') {
+        negative = true;
+        ++text;
+    } else if (*text == '+') {
+        ++text;
+    }
+    uint32_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10u + static_cast<uint32_t>(*text - '0');
+    }
+    if (negative) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+bool TextEquals(const char* a, const char* b) {
+    if (!a || !b) return a == b;
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+size_t CopyText(char* out, size_t size, const char* text) {
+    size_t n = 0;
+    if (text) {
+        for (; n + 1 < size && text[n]; ++n) out[n] = text[n];
+    }
+    out[n] = '\0';
+    return n;
+}
+
+size_t TextLength(const char* text, size_t limit) {
+    size_t n = 0;
+    if (text) {
+        while (n < limit && text[n]) ++n;
+    }
+    return n;
+}

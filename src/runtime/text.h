@@ -1,0 +1,31 @@
+// Small text helpers: decimal formatting and parsing, exact comparison and
+// bounded copying. No allocation: the formatters write into a caller's array.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// Large enough for the decimal text of any 64-bit value with its sign and terminator.
+constexpr size_t DECIMAL_TEXT_SIZE = 24;
+
+// Signed decimal text ("%ld" style: minus sign, no leading zeros, no grouping).
+// Returns the number of characters written, terminator excluded.
+size_t FormatSigned(int64_t value, char (&out)[DECIMAL_TEXT_SIZE]);
+// Unsigned decimal text.
+size_t FormatUnsigned(uint64_t value, char (&out)[DECIMAL_TEXT_SIZE]);
+
+// Reads a decimal number the way the process list writes one: leading spaces
+// (only spaces) skipped, then an optional '-' or '+', then the run of digits
+// up to the first other character; no digits give 0. The arithmetic wraps
+// modulo 2^32, and a negative number is negated in two's complement.
+int32_t ParseDecimal(const char* text);
+
+// Exact, whole, case-sensitive comparison; a null text equals only a null text.
+bool TextEquals(const char* a, const char* b);
+
+// Copies at most size - 1 characters of text into out and terminates it (size > 0).
+// Returns the number of characters copied.
+size_t CopyText(char* out, size_t size, const char* text);
+
+// Length of text, but at most limit.
+size_t TextLength(const char* text, size_t limit);

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "runtime/text.h"
+
+TEST(ParseDecimal, ReadsWhatTheListWrites) {
+    struct Case {
+        const char* text;
+        int32_t value;
+    } cases[] = {
+        {" 42", 42},  {"-7", -7},   {"+5", 5},         {"12ab", 12},         {"", 0},
+        {"abc", 0},   {"\t9", 0},   {"   -0", 0},      {"4294967295", -1},   {"2147483648", INT32_MIN},
+        {"-2147483648", INT32_MIN}, {"4294967296", 0}, {"+-3", 0},           {"- 3", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ParseDecimal(c.text), c.value) << '"' << c.text << '"';
+    EXPECT_EQ(ParseDecimal(nullptr), 0);
+}
+
+TEST(FormatDecimal, SignedAndUnsignedRoundTrip) {
+    char text[DECIMAL_TEXT_SIZE];
+    EXPECT_EQ(FormatSigned(0, text), 1u);
+    EXPECT_STREQ(text, "0");
+    FormatSigned(-2147483648LL, text);
+    EXPECT_STREQ(text, "-2147483648");
+    FormatSigned(INT64_MIN, text);
+    EXPECT_STREQ(text, "-9223372036854775808");
+    FormatUnsigned(4294967295u, text);
+    EXPECT_STREQ(text, "4294967295");
+    for (int32_t v : {1, -1, 1234, -98765, INT32_MAX, INT32_MIN}) {
+        FormatSigned(v, text);
+        EXPECT_EQ(ParseDecimal(text), v) << text;
+    }
+}
+
+TEST(TextEquals, IsExactAndWhole) {
+    EXPECT_TRUE(TextEquals("RUN", "RUN"));
+    EXPECT_FALSE(TextEquals("RUN", "RUNNING"));
+    EXPECT_FALSE(TextEquals("RUN", "run"));
+    EXPECT_FALSE(TextEquals("", "RUN"));
+    EXPECT_FALSE(TextEquals(nullptr, ""));
+    EXPECT_TRUE(TextEquals(nullptr, nullptr));
+}
+
+TEST(CopyText, StaysInsideItsBuffer) {
+    char out[4] = {'x', 'x', 'x', 'x'};
+    EXPECT_EQ(CopyText(out, sizeof out, "abcdef"), 3u);
+    EXPECT_STREQ(out, "abc");
+    EXPECT_EQ(CopyText(out, 1, "abc"), 0u);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(CopyText(out, sizeof out, nullptr), 0u);
+}
