@@ -32,7 +32,7 @@ kelvor_prefix() {
 # the caller's display (KELVOR_USE_DISPLAY=1).
 kelvor_display() {
     if [ "${KELVOR_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
-    local n=90
+    local n=${KELVOR_DISPLAY_FROM:-90}
     while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$KELVOR_BUILD/xvfb.log" 2>&1 &
     KELVOR_XVFB_PID=$!
