@@ -1,0 +1,4 @@
+// Placeholder until focus cycling lands.
+#include "toolkit/focus.h"
+void FocusNextControl() {}
+void FocusPreviousControl() {}
