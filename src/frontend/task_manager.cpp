@@ -1,5 +1,156 @@
-// Until the window lands, Main shows that the library started and returns.
 #include "frontend/task_manager.h"
+
+#include <windows.h>
+
 #include "lifecycle/module.h"
-void BuildMainWindow() {}
-extern "C" int Main() { return ModuleReady() ? 1 : 0; }
+#include "process/actions.h"
+#include "process/enumeration.h"
+#include "runtime/scratch.h"
+#include "runtime/text.h"
+#include "toolkit/app_window.h"
+#include "toolkit/controls.h"
+#include "toolkit/event_pump.h"
+#include "toolkit/message_box.h"
+#include "toolkit/report_list.h"
+
+constexpr const char* STATUS_RUN = "RUN";
+constexpr const char* STATUS_PAUSE = "PAUSE";
+constexpr const char* STATUS_KILL = "KILL";
+
+// Longer than any status word, so a cut copy of a longer text never equals one.
+constexpr size_t STATUS_TEXT_SIZE = 16;
+
+// The loop's view of the selection, refreshed at every control event.
+struct Selection {
+    intptr_t row;                  // -1 when no row is selected
+    char status[STATUS_TEXT_SIZE]; // the row's status cell, empty when none
+};
+
+// The lowest-index selected row and its status word.
+static Selection ScanSelection() {
+    Selection selection{-1, ""};
+    for (intptr_t row = CountRows(LIST_PROCESSES) - 1; row >= 0; --row) {
+        if (GetRowState(LIST_PROCESSES, row) == 0) continue;
+        ScratchMark mark;
+        selection.row = row;
+        CopyText(selection.status, sizeof selection.status,
+                 GetCellText(LIST_PROCESSES, row, COL_STATUS));
+    }
+    return selection;
+}
+
+// PAUSE and KILL for a running row, RESUME and KILL for a paused one, nothing otherwise.
+static void UpdateButtons(const Selection& selection) {
+    DisableControl(BTN_PAUSE, 1);
+    DisableControl(BTN_RESUME, 1);
+    DisableControl(BTN_KILL, 1);
+    if (selection.row < 0) return;
+    if (TextEquals(selection.status, STATUS_RUN)) {
+        DisableControl(BTN_PAUSE, 0);
+        DisableControl(BTN_KILL, 0);
+    } else if (TextEquals(selection.status, STATUS_PAUSE)) {
+        DisableControl(BTN_RESUME, 0);
+        DisableControl(BTN_KILL, 0);
+    }
+}
+
+static uint32_t RowProcessId(intptr_t row) {
+    ScratchMark mark;
+    return static_cast<uint32_t>(ParseDecimal(GetCellText(LIST_PROCESSES, row, COL_HANDLE)));
+}
+
+// Shows text in a box titled with the main window's caption; returns the answer.
+static int32_t AskUser(const char* text, UINT flags) {
+    ScratchMark mark;
+    char* title = ScratchFreeEnd;
+    GetWindowCaption(WIN_MAIN);
+    ScratchKeepText();
+    return ShowMessage(title, text, flags);
+}
+
+// Pause and resume: act on the row's process, then mark the row or report the failure.
+static void ActOnRow(intptr_t row, int32_t (*action)(uint32_t), const char* status,
+                     const char* error) {
+    if (action(RowProcessId(row))) {
+        SetCellText(LIST_PROCESSES, row, status, COL_STATUS);
+    } else {
+        AskUser(error, MB_OK);
+    }
+}
+
+static void KillRow(intptr_t row) {
+    ScratchMark mark;
+    char* question = ScratchPutText("KILL:");
+    GetCellText(LIST_PROCESSES, row, COL_NAME); // lands right after "KILL:"
+    ScratchKeepText();
+    if (AskUser(question, MB_YESNO) != IDYES) return;
+    if (TerminateProcessById(RowProcessId(row), 0)) {
+        SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
+    } else {
+        AskUser("ERROR: can not kill process!", MB_OK);
+    }
+}
+
+void ListProcesses() {
+    // Repainting is held for the whole command: a visible list view otherwise
+    // repaints (and updates its scroll bar) on every row and cell.
+    SetListRedraw(LIST_PROCESSES, false);
+    for (intptr_t row = CountRows(LIST_PROCESSES) - 1; row >= 0; --row) {
+        RemoveRow(LIST_PROCESSES, row);
+    }
+    if (SnapshotProcessIds() != 0) {
+        char number[DECIMAL_TEXT_SIZE];
+        while (NextProcessEntry() != 0) {
+            ScratchMark mark;
+            intptr_t row = CountRows(LIST_PROCESSES);
+            AddRow(LIST_PROCESSES, row, EntryProcessName());
+            FormatSigned(static_cast<int32_t>(EntryProcessId()), number);
+            SetCellText(LIST_PROCESSES, row, number, COL_HANDLE);
+            SetCellText(LIST_PROCESSES, row, EntryProcessPath(), COL_FILE);
+            // Unsigned, so that a working set of 2 GiB or more is not shown as negative.
+            FormatUnsigned(EntryWorkingSet(), number);
+            SetCellText(LIST_PROCESSES, row, number, COL_MEMORY);
+            SetCellText(LIST_PROCESSES, row, STATUS_RUN, COL_STATUS);
+        }
+    }
+    SetListRedraw(LIST_PROCESSES, true);
+}
+
+static void HandleControlEvent(intptr_t control) {
+    Selection selection = ScanSelection();
+    UpdateButtons(selection);
+    if (control == BTN_LIST) {
+        ListProcesses();
+        return;
+    }
+    if (selection.row < 0) return;
+    switch (control) {
+    case BTN_PAUSE:
+        ActOnRow(selection.row, SuspendProcessThreads, STATUS_PAUSE,
+                 "ERROR: can not pause process!");
+        break;
+    case BTN_RESUME:
+        ActOnRow(selection.row, ResumeProcessThreads, STATUS_RUN, "ERROR: can not resume process!");
+        break;
+    case BTN_KILL: KillRow(selection.row); break;
+    default: break;
+    }
+}
+
+extern "C" int Main() {
+    if (!ModuleReady()) return 0;
+    BuildMainWindow();
+    // Without its window the loop could never see the close event.
+    if (!AppWindowHandle(WIN_MAIN)) return 0;
+    DisableControl(BTN_PAUSE, 1);
+    DisableControl(BTN_RESUME, 1);
+    DisableControl(BTN_KILL, 1);
+
+    while (true) {
+        int32_t event = WaitEvent();
+        if (event == EV_CLOSE) break;
+        if (event == EV_CONTROL) HandleControlEvent(EventControl());
+    }
+    CloseAppWindow(WIN_MAIN);
+    return 1;
+}

@@ -57,3 +57,7 @@ char* ScratchCommitText() {
     *ScratchFreeEnd = '\0';
     return start;
 }
+
+void ScratchKeepText() {
+    if (RoomLeft() > 1) *ScratchFreeEnd++ = '\0';
+}

@@ -29,6 +29,10 @@ char* ScratchPutText(const char* text, size_t limit = SCRATCH_BUFFER_SIZE);
 // measured up to the terminator, bounded by the block), writes the terminator and returns
 // where the text starts.
 char* ScratchCommitText();
+// Keeps the text that ends at the free end: moves the free end one past its
+// terminator, so that further results are written after it. Does nothing when
+// the buffer is full.
+void ScratchKeepText();
 
 // Notes the free end and puts it back when it goes out of scope.
 class ScratchMark {

@@ -1,8 +1,261 @@
-// Placeholder until emulated sizing lands.
 #include "toolkit/sizing.h"
+
 #include "toolkit/event_pump.h"
-LRESULT SizingFilter(HWND, UINT, WPARAM, LPARAM) { return NOT_HANDLED; }
-void TrackSizingPoint(int, int) {}
-void MoveToSizingRect(HWND, const RECT&) {}
-void PlaceSizingCursor(int, int, int) {}
-void StepSizing(HWND, int, int) {}
+
+// Edge codes (the system's WMSZ values); 0 while a keyboard sizing has not chosen one.
+constexpr int EDGE_NONE = 0;
+
+constexpr int IDC_SIZENWSE_ID = 32642;
+constexpr int IDC_SIZENESW_ID = 32643;
+constexpr int IDC_SIZEWE_ID = 32644;
+constexpr int IDC_SIZENS_ID = 32645;
+constexpr int IDC_SIZEALL_ID = 32646;
+
+// Pixels an arrow key moves an edge once one is chosen.
+constexpr int ARROW_STEP = 10;
+// The cursor sits this far inside a right or bottom edge (and a top-left corner).
+constexpr int EDGE_INSET = 2;
+
+// One sizing at a time: the mouse capture keeps its messages on one window.
+struct SizingStateRecord {
+    bool active;
+    int edge;
+    MINMAXINFO limits;
+    RECT start;   // screen coordinates
+    RECT current; // screen coordinates
+    POINT savedCursor;
+    bool restoreCursor;
+};
+static SizingStateRecord SizingState;
+
+static void SetSizingCursor(int cursorId) {
+    SetCursor(static_cast<HCURSOR>(LoadImageA(nullptr, MAKEINTRESOURCEA(cursorId), IMAGE_CURSOR, 0,
+                                              0, LR_DEFAULTSIZE | LR_SHARED)));
+}
+
+static bool DragsLeft(int edge) {
+    return edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
+}
+static bool DragsRight(int edge) {
+    return edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT;
+}
+static bool DragsTop(int edge) {
+    return edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
+}
+static bool DragsBottom(int edge) {
+    return edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
+}
+
+void TrackSizingPoint(int x, int y) {
+    RECT& r = SizingState.current;
+    const POINT minimum = SizingState.limits.ptMinTrackSize;
+    const POINT maximum = SizingState.limits.ptMaxTrackSize;
+    const int edge = SizingState.edge;
+    if (DragsLeft(edge)) {
+        r.left = edge == WMSZ_TOPLEFT ? x - EDGE_INSET : x;
+        if (r.right - r.left < minimum.x)
+            r.left = r.right - minimum.x;
+        else if (r.right - r.left > maximum.x)
+            r.left = r.right - maximum.x;
+    }
+    if (DragsRight(edge)) {
+        r.right = x + EDGE_INSET;
+        if (r.right - r.left < minimum.x)
+            r.right = r.left + minimum.x;
+        else if (r.right - r.left > maximum.x)
+            r.right = r.left + maximum.x;
+    }
+    if (DragsTop(edge)) {
+        r.top = edge == WMSZ_TOPLEFT ? y - EDGE_INSET : y;
+        if (r.bottom - r.top < minimum.y)
+            r.top = r.bottom - minimum.y;
+        else if (r.bottom - r.top > maximum.y)
+            r.top = r.bottom - maximum.y;
+    }
+    if (DragsBottom(edge)) {
+        r.bottom = y + EDGE_INSET;
+        if (r.bottom - r.top < minimum.y)
+            r.bottom = r.top + minimum.y;
+        else if (r.bottom - r.top > maximum.y)
+            r.bottom = r.top + maximum.y;
+    }
+}
+
+void MoveToSizingRect(HWND hwnd, const RECT& rect) {
+    RECT r = rect;
+    if (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) {
+        MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+    }
+    MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void PlaceSizingCursor(int cursorId, int x, int y) {
+    SetCursorPos(x, y);
+    SetSizingCursor(cursorId);
+}
+
+// Tells the window the proposed rectangle (it may change it) and moves it there.
+static void ApplySizing(HWND hwnd) {
+    SendMessageA(hwnd, WM_SIZING, SizingState.edge, reinterpret_cast<LPARAM>(&SizingState.current));
+    MoveToSizingRect(hwnd, SizingState.current);
+}
+
+void StepSizing(HWND hwnd, int x, int y) {
+    SetCursorPos(x, y);
+    TrackSizingPoint(x, y);
+    ApplySizing(hwnd);
+}
+
+static void FillLimits(HWND hwnd) {
+    MINMAXINFO& limits = SizingState.limits;
+    limits.ptReserved = {0, 0};
+    limits.ptMaxSize = {GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED)};
+    if (GetWindowLongA(hwnd, GWL_STYLE) & WS_BORDER) {
+        limits.ptMaxPosition = {GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYBORDER)};
+    } else if (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_WINDOWEDGE) {
+        limits.ptMaxPosition = {GetSystemMetrics(SM_CXEDGE), GetSystemMetrics(SM_CYEDGE)};
+    } else {
+        limits.ptMaxPosition = {0, 0};
+    }
+    limits.ptMinTrackSize = {GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+    limits.ptMaxTrackSize = {GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+}
+
+static LRESULT StartSizing(HWND hwnd, WPARAM wParam) {
+    BOOL fullDrag = FALSE;
+    SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &fullDrag, 0);
+    if (!fullDrag) return NOT_HANDLED; // the system sizes with its outline instead
+
+    // Active from here on, so that the messages sent below pass the filter unchanged.
+    SizingState.active = true;
+    SizingState.edge = static_cast<int>(wParam & 0xF);
+    GetWindowRect(hwnd, &SizingState.current);
+    SizingState.start = SizingState.current;
+    FillLimits(hwnd);
+    if (GetKeyState(VK_LBUTTON) == 0) SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SetCapture(hwnd);
+    PostMessageA(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    if (SizingState.edge == EDGE_NONE) {
+        SizingState.restoreCursor = true;
+        GetCursorPos(&SizingState.savedCursor);
+        SetSizingCursor(IDC_SIZEALL_ID);
+    } else {
+        SizingState.restoreCursor = false;
+    }
+    return 0;
+}
+
+static void FinishSizing(HWND hwnd) {
+    PostMessageA(hwnd, WM_EXITSIZEMOVE, 0, 0);
+    SizingState.active = false;
+    if (SizingState.restoreCursor)
+        SetCursorPos(SizingState.savedCursor.x, SizingState.savedCursor.y);
+}
+
+// An arrow key: choose an edge (moving the cursor onto it) or step the chosen one.
+static void SizeByArrow(HWND hwnd, WPARAM key) {
+    POINT p;
+    GetCursorPos(&p);
+    const RECT& cur = SizingState.current;
+    int& edge = SizingState.edge;
+    switch (key) {
+    case VK_LEFT:
+        if (edge == EDGE_NONE) {
+            edge = WMSZ_LEFT;
+            PlaceSizingCursor(IDC_SIZEWE_ID, cur.left, p.y);
+        } else if (edge == WMSZ_TOP) {
+            edge = WMSZ_TOPLEFT;
+            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.left + EDGE_INSET, cur.top + EDGE_INSET);
+        } else if (edge == WMSZ_BOTTOM) {
+            edge = WMSZ_BOTTOMLEFT;
+            PlaceSizingCursor(IDC_SIZENESW_ID, cur.left, cur.bottom - EDGE_INSET);
+        } else {
+            StepSizing(hwnd, p.x - ARROW_STEP, p.y);
+        }
+        break;
+    case VK_RIGHT:
+        if (edge == EDGE_NONE) {
+            edge = WMSZ_RIGHT;
+            PlaceSizingCursor(IDC_SIZEWE_ID, cur.right - EDGE_INSET, p.y);
+        } else if (edge == WMSZ_TOP) {
+            edge = WMSZ_TOPRIGHT;
+            PlaceSizingCursor(IDC_SIZENESW_ID, cur.right - EDGE_INSET, cur.top);
+        } else if (edge == WMSZ_BOTTOM) {
+            edge = WMSZ_BOTTOMRIGHT;
+            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.right - EDGE_INSET, cur.bottom - EDGE_INSET);
+        } else {
+            StepSizing(hwnd, p.x + ARROW_STEP, p.y);
+        }
+        break;
+    case VK_UP:
+        if (edge == EDGE_NONE) {
+            edge = WMSZ_TOP;
+            PlaceSizingCursor(IDC_SIZENS_ID, p.x, cur.top);
+        } else if (edge == WMSZ_RIGHT) {
+            edge = WMSZ_TOPRIGHT;
+            PlaceSizingCursor(IDC_SIZENESW_ID, cur.right - EDGE_INSET, cur.top);
+        } else if (edge == WMSZ_LEFT) {
+            edge = WMSZ_TOPLEFT;
+            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.left + EDGE_INSET, cur.top + EDGE_INSET);
+        } else {
+            StepSizing(hwnd, p.x, p.y - ARROW_STEP);
+        }
+        break;
+    case VK_DOWN:
+        if (edge == EDGE_NONE) {
+            edge = WMSZ_BOTTOM;
+            PlaceSizingCursor(IDC_SIZENS_ID, p.x, cur.bottom - EDGE_INSET);
+        } else if (edge == WMSZ_RIGHT) {
+            edge = WMSZ_BOTTOMRIGHT;
+            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.right - EDGE_INSET, cur.bottom - EDGE_INSET);
+        } else if (edge == WMSZ_LEFT) {
+            edge = WMSZ_BOTTOMLEFT;
+            PlaceSizingCursor(IDC_SIZENESW_ID, cur.left, cur.bottom - EDGE_INSET);
+        } else {
+            StepSizing(hwnd, p.x, p.y + ARROW_STEP);
+        }
+        break;
+    default: break;
+    }
+}
+
+LRESULT SizingFilter(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!SizingState.active) {
+        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE)
+            return StartSizing(hwnd, wParam);
+        return NOT_HANDLED;
+    }
+    switch (message) {
+    case WM_MOUSEMOVE: {
+        SizingState.restoreCursor = false;
+        POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        MapWindowPoints(hwnd, nullptr, &p, 1);
+        TrackSizingPoint(p.x, p.y);
+        ApplySizing(hwnd);
+        return 0;
+    }
+    case WM_KEYDOWN:
+        switch (wParam) {
+        case VK_ESCAPE:
+            ReleaseCapture();
+            MoveToSizingRect(hwnd, SizingState.start);
+            FinishSizing(hwnd);
+            return 0;
+        case VK_RETURN:
+            ReleaseCapture();
+            FinishSizing(hwnd);
+            return 0;
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN: SizeByArrow(hwnd, wParam); return NOT_HANDLED;
+        default: return NOT_HANDLED;
+        }
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        FinishSizing(hwnd);
+        return 0;
+    default: return NOT_HANDLED;
+    }
+}

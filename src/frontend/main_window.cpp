@@ -1,0 +1,39 @@
+#include "frontend/task_manager.h"
+
+#include "toolkit/app_window.h"
+#include "toolkit/button.h"
+#include "toolkit/controls.h"
+#include "toolkit/report_list.h"
+
+constexpr int MAIN_X = 216;
+constexpr int MAIN_Y = 0;
+constexpr int MAIN_WIDTH = 600;
+constexpr int MAIN_HEIGHT = 300;
+// WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX: no maximize box, no sizing border.
+constexpr uint32_t MAIN_FLAGS = 0xCA0000;
+// Grid lines and full-row selection; one selected row at most.
+constexpr uint32_t LIST_FLAGS = LIST_GRIDLINES | LIST_FULLROWSELECT;
+
+constexpr int BUTTON_X = 505;
+constexpr int BUTTON_WIDTH = 80;
+constexpr int BUTTON_HEIGHT = 25;
+
+void BuildMainWindow() {
+    if (!OpenAppWindow(WIN_MAIN, MAIN_X, MAIN_Y, MAIN_WIDTH, MAIN_HEIGHT, MAIN_FLAGS,
+                       "KELVOR - Task Manager")) {
+        return;
+    }
+    if (!SetControlParent(CurrentWindowHandle())) return;
+
+    CreateListView(LIST_PROCESSES, 5, 5, 485, 290, "Name", 120, LIST_FLAGS);
+    // Each position is one past the last column, so each column is appended.
+    AddListColumn(LIST_PROCESSES, 2, "Handle", 80);
+    AddListColumn(LIST_PROCESSES, 3, "File", 150);
+    AddListColumn(LIST_PROCESSES, 4, "Memory", 80);
+    AddListColumn(LIST_PROCESSES, 5, "Status", 50);
+
+    CreateButton(BTN_PAUSE, BUTTON_X, 55, BUTTON_WIDTH, BUTTON_HEIGHT, "PAUSE    |  |");
+    CreateButton(BTN_RESUME, BUTTON_X, 90, BUTTON_WIDTH, BUTTON_HEIGHT, "RESUME   >>");
+    CreateButton(BTN_KILL, BUTTON_X, 125, BUTTON_WIDTH, BUTTON_HEIGHT, "KILL     [ X ]");
+    CreateButton(BTN_LIST, BUTTON_X, 265, BUTTON_WIDTH, BUTTON_HEIGHT, "LIST      ...");
+}
