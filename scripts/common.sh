@@ -10,9 +10,10 @@ KELVOR_XVFB_PID=
 KELVOR_STARTED_SERVER=
 
 kelvor_build() {
+    mkdir -p "$KELVOR_BUILD"
     cmake -S "$KELVOR_ROOT" -B "$KELVOR_BUILD" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$KELVOR_ROOT/cmake/mingw-i686.cmake" >"$KELVOR_BUILD.configure.log" 2>&1 \
-        || { cat "$KELVOR_BUILD.configure.log"; return 1; }
+        -DCMAKE_TOOLCHAIN_FILE="$KELVOR_ROOT/cmake/mingw-i686.cmake" >"$KELVOR_BUILD/configure.log" 2>&1 \
+        || { cat "$KELVOR_BUILD/configure.log"; return 1; }
     cmake --build "$KELVOR_BUILD" -j "$(nproc)"
 }
 
