@@ -2,8 +2,6 @@
 
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
-#include "process/process_api.h"
-#include "runtime/scratch.h"
 
 namespace {
 
@@ -105,20 +103,4 @@ TEST(ModuleStartUp, WithoutItsHeapsTheModuleStaysInertAndMainRefuses) {
         EXPECT_EQ(outcome.mainResult, 0);
         EXPECT_EQ(outcome.heapsAfterDetach, outcome.heapsBefore) << "a heap was left behind";
     }
-}
-
-TEST(ModuleStartUp, DetachUndoesAttach) {
-    const DWORD heaps = GetProcessHeaps(0, nullptr);
-    ModuleInstance = GetModuleHandleA(nullptr);
-    ModuleAttach();
-    EXPECT_TRUE(ModuleReady());
-    EXPECT_EQ(GetProcessHeaps(0, nullptr), heaps + 2);
-    EXPECT_NE(ScratchBuffer, nullptr);
-    EXPECT_EQ(ScratchFreeEnd, ScratchBuffer);
-    ModuleDetach();
-    EXPECT_FALSE(ModuleReady());
-    EXPECT_EQ(GetProcessHeaps(0, nullptr), heaps);
-    EXPECT_EQ(ScratchBuffer, nullptr);
-    EXPECT_EQ(ProcessApi.psapiModule, nullptr);
-    EXPECT_EQ(ProcessApi.enumProcesses, nullptr);
 }
