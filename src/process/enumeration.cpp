@@ -1,8 +1,121 @@
-// Placeholder until enumeration lands.
 #include "process/enumeration.h"
-int32_t SnapshotProcessIds() { return 0; }
-int32_t NextProcessEntry() { return 0; }
-uint32_t EntryProcessId() { return 0; }
-const char* EntryProcessName() { return ""; }
-const char* EntryProcessPath() { return ""; }
-uint32_t EntryWorkingSet() { return 0; }
+
+#include "process/process_api.h"
+#include "runtime/scratch.h"
+
+// Bytes of process ids that the last snapshot holds in the process-id buffer.
+static DWORD SnapshotBytes = 0;
+// 1-based position of the current entry; 0 before the first NextProcessEntry.
+static int32_t Cursor = 0;
+
+// Only the buffer's first 1024 bytes are offered to EnumProcesses: 256 ids at most.
+constexpr DWORD SNAPSHOT_BYTES = MAX_SNAPSHOT_IDS * sizeof(DWORD);
+// Access needed to read a process's modules, names and memory counters.
+constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
+// Size of the local name buffer: 255 characters and the terminator.
+constexpr DWORD NAME_BUFFER_SIZE = MAX_PROCESS_TEXT + 1;
+
+static int32_t EntryCount() {
+    return static_cast<int32_t>(SnapshotBytes / sizeof(DWORD));
+}
+
+// The current entry's id; false when no entry is current.
+static bool CurrentProcessId(DWORD& id) {
+    if (!ProcessApi.processIdBuffer || Cursor < 1 || Cursor > EntryCount()) return false;
+    id = ProcessApi.processIdBuffer[Cursor - 1];
+    return true;
+}
+
+// A process opened for queries, closed when it goes out of scope.
+class QueryHandle {
+  public:
+    explicit QueryHandle(DWORD id) : handle_(OpenProcess(QUERY_ACCESS, FALSE, id)) {}
+    ~QueryHandle() {
+        if (handle_) CloseHandle(handle_);
+    }
+    QueryHandle(const QueryHandle&) = delete;
+    QueryHandle& operator=(const QueryHandle&) = delete;
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+using ModuleTextFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR text, DWORD size);
+
+// Reads a text about the process's executable module (its base name or its full
+// path) into name, terminated. The text is what the call reports as written:
+// empty when it wrote nothing, never longer than the buffer.
+static void ReadModuleText(DWORD id, ModuleTextFn read, char (&name)[NAME_BUFFER_SIZE]) {
+    name[0] = '\0';
+    if (!read) return;
+    QueryHandle process(id);
+    if (!process.get()) return;
+    // Only the first module, the executable, is asked for. A failed call leaves
+    // the handle null, which the text functions take as the executable too.
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (ProcessApi.enumProcessModules) {
+        ProcessApi.enumProcessModules(process.get(), &module, sizeof(module), &needed);
+    }
+    DWORD length = read(process.get(), module, name, MAX_PROCESS_TEXT);
+    if (length > MAX_PROCESS_TEXT) length = MAX_PROCESS_TEXT;
+    name[length] = '\0';
+}
+
+int32_t SnapshotProcessIds() {
+    DWORD bytes = 0;
+    if (ProcessApi.enumProcesses && ProcessApi.processIdBuffer) {
+        // A failed call lists nothing, rather than the previous snapshot again.
+        if (!ProcessApi.enumProcesses(ProcessApi.processIdBuffer, SNAPSHOT_BYTES, &bytes)) {
+            bytes = 0;
+        }
+    }
+    SnapshotBytes = bytes < SNAPSHOT_BYTES ? bytes : SNAPSHOT_BYTES;
+    Cursor = 0;
+    return EntryCount();
+}
+
+int32_t NextProcessEntry() {
+    ++Cursor;
+    if (Cursor <= EntryCount()) return Cursor;
+    // Past the end the cursor rests on the last entry.
+    Cursor = EntryCount();
+    return 0;
+}
+
+uint32_t EntryProcessId() {
+    DWORD id = 0;
+    CurrentProcessId(id);
+    return id;
+}
+
+const char* EntryProcessName() {
+    DWORD id = 0;
+    if (!CurrentProcessId(id)) return ScratchEmptyText();
+    // The system idle process has no image to ask about.
+    if (id == 0) return ScratchPutText("IDLE");
+    char name[NAME_BUFFER_SIZE];
+    ReadModuleText(id, ProcessApi.getModuleBaseNameA, name);
+    if (name[0] == '?' && name[1] == '\0') return ScratchPutText("System");
+    return ScratchPutText(name, NAME_BUFFER_SIZE);
+}
+
+const char* EntryProcessPath() {
+    DWORD id = 0;
+    if (!CurrentProcessId(id)) return ScratchEmptyText();
+    char path[NAME_BUFFER_SIZE];
+    ReadModuleText(id, ProcessApi.getModuleFileNameExA, path);
+    return ScratchPutText(path, NAME_BUFFER_SIZE);
+}
+
+uint32_t EntryWorkingSet() {
+    DWORD id = 0;
+    if (!CurrentProcessId(id) || !ProcessApi.getProcessMemoryInfo) return 0;
+    QueryHandle process(id);
+    if (!process.get()) return 0;
+    // The record's own size field stays 0: the size goes only in the argument.
+    PROCESS_MEMORY_COUNTERS counters = {};
+    ProcessApi.getProcessMemoryInfo(process.get(), &counters, sizeof(counters));
+    return static_cast<uint32_t>(counters.WorkingSetSize);
+}

@@ -54,5 +54,5 @@ extern ProcessApiTable ProcessApi;
 
 // Loads psapi.dll and kernel32.dll and fills the slots; always returns 0.
 int BindProcessApi();
-// Frees the three buffers, then psapi.dll; always returns 0.
+// Frees the three buffers, then psapi.dll, and clears every slot; always returns 0.
 int ReleaseProcessApi();

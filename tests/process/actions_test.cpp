@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <vector>
+
+#include "process/actions.h"
+#include "process/process_api.h"
+#include "support/child_process.h"
+#include "support/process_api_helpers.h"
+#include "support/test_module.h"
+
+namespace {
+
+constexpr int COUNTING_THREADS = 4;
+// How long counters must stand still to show that a process stays paused.
+constexpr DWORD STILL_WINDOW_MS = 300;
+
+// Every thread of the process has the given suspend count.
+void ExpectSuspendCounts(DWORD processId, int expected) {
+    std::vector<DWORD> threads = ThreadIdsOf(processId);
+    ASSERT_GT(threads.size(), static_cast<size_t>(COUNTING_THREADS));
+    for (DWORD thread : threads)
+        EXPECT_EQ(SuspendCountOf(thread), expected) << "thread " << thread;
+}
+
+// A child that has ended, with its id; the handle is kept or let go.
+DWORD EndedChildId(ChildProcess& child, bool keepHandle) {
+    if (!child.Start("idle_child.exe")) return 0;
+    DWORD id = child.id();
+    if (keepHandle) {
+        child.End();
+    } else if (!child.Forget()) {
+        return 0;
+    }
+    return id;
+}
+
+// Counts until told to stop: a thread of this process that must keep running.
+volatile LONG ticks = 0;
+volatile LONG stopTicking = 0;
+DWORD WINAPI Tick(void*) {
+    while (!stopTicking) {
+        InterlockedIncrement(&ticks);
+        Sleep(1);
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(PauseResume, PauseStopsEveryThreadAndResumeRestartsThem) {
+    ModuleScope module;
+    CountingChild child;
+    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+
+    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+    EXPECT_TRUE(child.SettlesStill());
+    EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
+    ExpectSuspendCounts(child.id(), 1);
+
+    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    EXPECT_TRUE(child.AllCount());
+    ExpectSuspendCounts(child.id(), 0);
+}
+
+TEST(PauseResume, TwoPausesNeedTwoResumes) {
+    ModuleScope module;
+    CountingChild child;
+    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+
+    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+    ExpectSuspendCounts(child.id(), 2);
+    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    ExpectSuspendCounts(child.id(), 1);
+    EXPECT_TRUE(child.SettlesStill());
+    EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
+
+    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    EXPECT_TRUE(child.AllCount());
+}
+
+TEST(PauseResume, EndedProcessGivesZero) {
+    ModuleScope module;
+    ChildProcess held, gone;
+    for (bool keepHandle : {true, false}) {
+        DWORD id = EndedChildId(keepHandle ? held : gone, keepHandle);
+        ASSERT_NE(id, 0u);
+        SCOPED_TRACE(keepHandle ? "ended, handle held" : "ended and released");
+        EXPECT_EQ(SuspendProcessThreads(id), 0);
+        EXPECT_EQ(ResumeProcessThreads(id), 0);
+    }
+}
+
+TEST(PauseResume, OwnProcessIsNeverPaused) {
+    ModuleScope module;
+    // A second thread of this process that must keep running.
+    DWORD workerId = 0;
+    HANDLE worker = CreateThread(nullptr, 0, Tick, nullptr, 0, &workerId);
+    ASSERT_NE(worker, nullptr);
+
+    EXPECT_EQ(SuspendProcessThreads(GetCurrentProcessId()), 0);
+    LONG before = ticks;
+    EXPECT_TRUE(PumpUntil([&] { return ticks > before + 10; }));
+    EXPECT_EQ(SuspendCountOf(workerId), 0);
+
+    // Resuming this process is harmless: its threads are not suspended.
+    EXPECT_EQ(ResumeProcessThreads(GetCurrentProcessId()), 1);
+    EXPECT_EQ(SuspendCountOf(workerId), 0);
+
+    stopTicking = 1;
+    EXPECT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    CloseHandle(worker);
+}
+
+TEST(PauseResume, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
+    ModuleScope module;
+    CountingChild child;
+    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+    struct Slot {
+        const char* name;
+        void (*clear)();
+    } slots[] = {
+        {"CreateToolhelp32Snapshot", [] { ProcessApi.createToolhelp32Snapshot = nullptr; }},
+        {"Thread32First", [] { ProcessApi.thread32First = nullptr; }},
+        {"Thread32Next", [] { ProcessApi.thread32Next = nullptr; }},
+        {"OpenThread", [] { ProcessApi.openThread = nullptr; }},
+    };
+    for (const Slot& slot : slots) {
+        SCOPED_TRACE(slot.name);
+        SavedProcessApi saved;
+        slot.clear();
+        EXPECT_EQ(SuspendProcessThreads(child.id()), 0);
+        EXPECT_EQ(ResumeProcessThreads(child.id()), 0);
+        ExpectSuspendCounts(child.id(), 0);
+    }
+    EXPECT_TRUE(child.AllCount());
+}
+
+TEST(Kill, EndsTheProcessWithTheExitCode) {
+    ModuleScope module;
+    for (uint32_t exitCode : {0u, 42u}) {
+        ChildProcess child;
+        ASSERT_TRUE(child.Start("idle_child.exe"));
+        EXPECT_NE(TerminateProcessById(child.id(), exitCode), 0);
+        ASSERT_TRUE(child.WaitForExit(5000));
+        EXPECT_EQ(child.ExitCode(), exitCode);
+    }
+}
+
+TEST(Kill, FreeIdGivesZero) {
+    ModuleScope module;
+    ChildProcess child;
+    DWORD id = EndedChildId(child, false);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(TerminateProcessById(id, 0), 0);
+}
+
+namespace {
+
+enum class PrivilegeState { NotHeld, Disabled, Enabled };
+
+PrivilegeState DebugPrivilegeState() {
+    LUID debug = {};
+    LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &debug);
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    alignas(TOKEN_PRIVILEGES) char buffer[4096];
+    DWORD length = 0;
+    PrivilegeState state = PrivilegeState::NotHeld;
+    if (token && GetTokenInformation(token, TokenPrivileges, buffer, sizeof(buffer), &length)) {
+        auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer);
+        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+            const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+            if (p.Luid.LowPart != debug.LowPart || p.Luid.HighPart != debug.HighPart) continue;
+            state = (p.Attributes & SE_PRIVILEGE_ENABLED) ? PrivilegeState::Enabled
+                                                          : PrivilegeState::Disabled;
+        }
+    }
+    if (token) CloseHandle(token);
+    return state;
+}
+
+void DisableDebugPrivilege() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
+    TOKEN_PRIVILEGES request = {};
+    request.PrivilegeCount = 1;
+    LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &request.Privileges[0].Luid);
+    AdjustTokenPrivileges(token, FALSE, &request, sizeof(request), nullptr, nullptr);
+    if (token) CloseHandle(token);
+}
+
+} // namespace
+
+TEST(Kill, RequestEnablesTheDebugPrivilegeTheTokenHolds) {
+    ModuleScope module;
+    ChildProcess ended, victim;
+    const DWORD freeId = EndedChildId(ended, false);
+    ASSERT_NE(freeId, 0u);
+    ASSERT_TRUE(victim.Start("idle_child.exe"));
+
+    if (DebugPrivilegeState() == PrivilegeState::NotHeld) {
+        // Nothing to enable: a kill request neither grants the privilege nor
+        // stops trying the kill.
+        printf("note: this token does not hold the debug privilege\n");
+        EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
+        EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::NotHeld);
+        EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
+        return;
+    }
+
+    // Both a failed and a successful kill enable it.
+    DisableDebugPrivilege();
+    ASSERT_EQ(DebugPrivilegeState(), PrivilegeState::Disabled);
+    EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
+    EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::Enabled);
+
+    DisableDebugPrivilege();
+    ASSERT_EQ(DebugPrivilegeState(), PrivilegeState::Disabled);
+    EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
+    EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::Enabled);
+}

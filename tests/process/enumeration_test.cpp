@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "process/enumeration.h"
+#include "process/process_api.h"
+#include "runtime/scratch.h"
+#include "support/child_process.h"
+#include "support/process_api_helpers.h"
+#include "support/test_module.h"
+
+namespace {
+
+// The texts of the current entry, copied out with the free end put back.
+std::string Name() {
+    ScratchMark mark;
+    return EntryProcessName();
+}
+std::string Path() {
+    ScratchMark mark;
+    return EntryProcessPath();
+}
+
+// Takes a snapshot and walks it to the entry with the id; its position, or 0.
+int32_t WalkTo(DWORD id) {
+    SnapshotProcessIds();
+    while (int32_t position = NextProcessEntry()) {
+        if (EntryProcessId() == id) return position;
+    }
+    return 0;
+}
+
+// The working set under test agrees with the system's own figure: equal to it at
+// a moment when the figure stands still (a child that has just started may still
+// be settling), within the figures read around it otherwise.
+void ExpectWorkingSetAgrees(HANDLE process, uint32_t (*query)()) {
+    SIZE_T before = 0, after = 0;
+    uint32_t value = 0;
+    DWORD start = GetTickCount();
+    do {
+        before = SystemWorkingSet(process);
+        value = query();
+        after = SystemWorkingSet(process);
+        if (before == after) break;
+        Sleep(20);
+    } while (GetTickCount() - start < 3000);
+    EXPECT_GT(value, 0u);
+    EXPECT_GE(value, before < after ? before : after);
+    EXPECT_LE(value, before < after ? after : before);
+}
+
+} // namespace
+
+TEST(Enumeration, FindsEachChildWithItsIdNamePathAndWorkingSet) {
+    ModuleScope module;
+    ChildProcess children[3];
+    for (ChildProcess& child : children)
+        ASSERT_TRUE(child.Start("idle_child.exe"));
+    char expectedPath[MAX_PATH];
+    PathBesideTests("idle_child.exe", expectedPath);
+
+    std::map<DWORD, int> seen;
+    ASSERT_GT(SnapshotProcessIds(), 3);
+    while (NextProcessEntry()) {
+        DWORD id = EntryProcessId();
+        ++seen[id];
+        for (ChildProcess& child : children) {
+            if (child.id() != id) continue;
+            SCOPED_TRACE(id);
+            EXPECT_EQ(Name(), "idle_child.exe");
+            EXPECT_EQ(lstrcmpiA(Path().c_str(), expectedPath), 0) << Path();
+            ExpectWorkingSetAgrees(child.handle(), EntryWorkingSet);
+        }
+    }
+    for (ChildProcess& child : children)
+        EXPECT_EQ(seen[child.id()], 1) << child.id();
+    EXPECT_EQ(seen[GetCurrentProcessId()], 1);
+}
+
+TEST(Enumeration, TextsAreWrittenAtTheFreeEndOfTheScratchBuffer) {
+    ModuleScope module;
+    ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
+    char ownPath[MAX_PATH];
+    GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+
+    ScratchMark mark;
+    char* start = ScratchFreeEnd;
+    const char* name = EntryProcessName();
+    const size_t nameLength = strlen(name);
+    EXPECT_EQ(name, start);
+    EXPECT_STREQ(name, strrchr(ownPath, '\\') + 1);
+    EXPECT_EQ(ScratchFreeEnd, start + nameLength);
+
+    // The next text starts at the first one's terminator, leaving its characters.
+    const char* path = EntryProcessPath();
+    EXPECT_EQ(path, start + nameLength);
+    EXPECT_EQ(lstrcmpiA(path, ownPath), 0) << path;
+    EXPECT_EQ(ScratchFreeEnd, path + strlen(path));
+    EXPECT_EQ(strncmp(start, strrchr(ownPath, '\\') + 1, nameLength), 0) << start;
+}
+
+TEST(Enumeration, CursorRunsOneToNThenRestsOnTheLastEntry) {
+    ModuleScope module;
+    int32_t count = SnapshotProcessIds();
+    ASSERT_GT(count, 1);
+    std::vector<DWORD> ids;
+    for (int32_t expected = 1; expected <= count; ++expected) {
+        ASSERT_EQ(NextProcessEntry(), expected);
+        ids.push_back(EntryProcessId());
+    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(NextProcessEntry(), 0);
+    EXPECT_EQ(EntryProcessId(), ids.back());
+    EXPECT_FALSE(Name().empty()) << "the queries answer for the last entry";
+
+    // A new snapshot in the middle of a walk starts again from the first entry.
+    SnapshotProcessIds();
+    EXPECT_EQ(NextProcessEntry(), 1);
+    EXPECT_EQ(NextProcessEntry(), 2);
+    count = SnapshotProcessIds();
+    ASSERT_GT(count, 1);
+    EXPECT_EQ(NextProcessEntry(), 1);
+}
+
+TEST(Enumeration, EndedProcessGivesEmptyTextsAndZero) {
+    ModuleScope module;
+    // One child ends while this test still holds a handle to it: the system keeps
+    // the process object, which still opens but has no modules left to name. The
+    // other is forgotten by the system altogether and no longer opens.
+    ChildProcess held, gone;
+    ASSERT_TRUE(held.Start("idle_child.exe"));
+    ASSERT_TRUE(gone.Start("idle_child.exe"));
+    const DWORD heldId = held.id(), goneId = gone.id();
+
+    int examined = 0;
+    SnapshotProcessIds();
+    while (NextProcessEntry()) {
+        DWORD id = EntryProcessId();
+        if (id != heldId && id != goneId) continue;
+        SCOPED_TRACE(id == heldId ? "ended, handle held" : "ended and released");
+        if (id == heldId) held.End();
+        if (id == goneId) {
+            ASSERT_TRUE(gone.Forget());
+        }
+        ++examined;
+        EXPECT_EQ(Name(), "");
+        EXPECT_EQ(Path(), "");
+        EXPECT_EQ(EntryProcessId(), id);
+        // The kept object's memory figure is the system's own business.
+        if (id == goneId) {
+            EXPECT_EQ(EntryWorkingSet(), 0u);
+        }
+    }
+    EXPECT_EQ(examined, 2);
+}
+
+// Test functions for the binding table's slots, for what a real system cannot
+// be made to do on demand.
+namespace {
+
+// What the fake EnumProcesses lists and reports.
+std::vector<DWORD> FakeIds;
+BOOL FakeResult = TRUE;
+DWORD FakeExtraBytes = 0;
+
+BOOL WINAPI FakeEnumProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) {
+    DWORD written = 0;
+    for (DWORD id : FakeIds) {
+        if (written + sizeof(DWORD) > bytes) break;
+        ids[written / sizeof(DWORD)] = id;
+        written += sizeof(DWORD);
+    }
+    *bytesReturned = written + FakeExtraBytes;
+    return FakeResult;
+}
+
+// What the fake name and path functions write (nothing at all when null), and the
+// length they report. A text longer than the size fills it without a terminator.
+const char* FakeText = nullptr;
+DWORD FakeLength = 0;
+
+DWORD WINAPI FakeModuleText(HANDLE, HMODULE, LPSTR text, DWORD size) {
+    if (FakeText) {
+        DWORD length = static_cast<DWORD>(strlen(FakeText));
+        memcpy(text, FakeText, length < size ? length : size);
+        if (length < size) text[length] = '\0';
+    }
+    return FakeLength;
+}
+
+// Installs the fake enumeration with the given ids.
+void FakeSnapshot(std::vector<DWORD> ids) {
+    FakeIds = std::move(ids);
+    FakeResult = TRUE;
+    FakeExtraBytes = 0;
+    ProcessApi.enumProcesses = FakeEnumProcesses;
+}
+
+} // namespace
+
+TEST(EnumerationFakes, SnapshotHoldsAtMost256Ids) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    std::vector<DWORD> many;
+    for (DWORD i = 1; i <= 300; ++i)
+        many.push_back(4 * i);
+    FakeSnapshot(many);
+    ASSERT_EQ(SnapshotProcessIds(), 256);
+    for (int32_t expected = 1; expected <= 256; ++expected)
+        ASSERT_EQ(NextProcessEntry(), expected);
+    EXPECT_EQ(NextProcessEntry(), 0);
+    EXPECT_EQ(EntryProcessId(), 4u * 256);
+
+    // A byte count beyond what was offered does not widen the snapshot.
+    FakeExtraBytes = 4096;
+    EXPECT_EQ(SnapshotProcessIds(), 256);
+}
+
+TEST(EnumerationFakes, FailedOrEmptyEnumerationListsNothing) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    ASSERT_GT(SnapshotProcessIds(), 0);
+    ASSERT_EQ(NextProcessEntry(), 1);
+
+    // A failing call, even one that reports bytes, must not leave the previous
+    // snapshot listed as if it were current.
+    FakeSnapshot({8, 12});
+    FakeResult = FALSE;
+    EXPECT_EQ(SnapshotProcessIds(), 0);
+    EXPECT_EQ(NextProcessEntry(), 0);
+    EXPECT_EQ(NextProcessEntry(), 0);
+    EXPECT_EQ(EntryProcessId(), 0u);
+    EXPECT_EQ(Name(), "");
+    EXPECT_EQ(EntryWorkingSet(), 0u);
+
+    FakeSnapshot({});
+    EXPECT_EQ(SnapshotProcessIds(), 0);
+    EXPECT_EQ(NextProcessEntry(), 0);
+    EXPECT_EQ(NextProcessEntry(), 0);
+}
+
+TEST(EnumerationFakes, IdleProcessAndTheQuestionMarkName) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    const DWORD self = GetCurrentProcessId();
+    FakeSnapshot({0, self});
+    ASSERT_EQ(SnapshotProcessIds(), 2);
+    ASSERT_EQ(NextProcessEntry(), 1);
+    EXPECT_EQ(Name(), "IDLE");
+    EXPECT_EQ(Path(), "");
+    EXPECT_EQ(EntryWorkingSet(), 0u);
+
+    ASSERT_EQ(NextProcessEntry(), 2);
+    ProcessApi.getModuleBaseNameA = FakeModuleText;
+    struct Case {
+        const char* written;
+        DWORD length;
+        const char* name;
+    } cases[] = {
+        {"?", 1, "System"},
+        {"?x", 2, "?x"},
+        {"??", 2, "??"},
+        {"", 0, ""},
+        // Nothing written at all: the empty text, not whatever the buffer held.
+        {nullptr, 0, ""},
+    };
+    for (const Case& c : cases) {
+        FakeText = c.written;
+        FakeLength = c.length;
+        EXPECT_EQ(Name(), c.name) << '"' << (c.written ? c.written : "(nothing)") << '"';
+    }
+}
+
+TEST(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
+    ProcessApi.getModuleBaseNameA = FakeModuleText;
+    ProcessApi.getModuleFileNameExA = FakeModuleText;
+    std::string longText(600, 'n');
+    FakeText = longText.c_str();
+    // Fills the whole size it is given, unterminated, and reports more than that.
+    FakeLength = 600;
+    EXPECT_EQ(Name(), std::string(MAX_PROCESS_TEXT, 'n'));
+    EXPECT_EQ(Path(), std::string(MAX_PROCESS_TEXT, 'n'));
+    FakeLength = MAX_PROCESS_TEXT;
+    EXPECT_EQ(Name(), std::string(MAX_PROCESS_TEXT, 'n'));
+
+    // Near the end of the scratch buffer the text is cut to the room left.
+    ScratchMark mark;
+    char* end = ScratchBuffer + SCRATCH_BUFFER_SIZE;
+    ScratchFreeEnd = end - 10;
+    end[-1] = 'x';
+    const char* name = EntryProcessName();
+    EXPECT_EQ(strlen(name), 9u);
+    EXPECT_EQ(end[-1], '\0');
+    EXPECT_EQ(ScratchFreeEnd, end - 1);
+}
+
+TEST(EnumerationFakes, MissingEntryPointsGiveNothing) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    char ownName[MAX_PATH];
+    GetModuleFileNameA(nullptr, ownName, MAX_PATH);
+    const char* baseName = strrchr(ownName, '\\') + 1;
+
+    ProcessApi.enumProcesses = nullptr;
+    EXPECT_EQ(SnapshotProcessIds(), 0);
+    EXPECT_EQ(NextProcessEntry(), 0);
+    ProcessApi.enumProcesses = saved.saved().enumProcesses;
+    ProcessApi.processIdBuffer = nullptr;
+    EXPECT_EQ(SnapshotProcessIds(), 0);
+    EXPECT_EQ(NextProcessEntry(), 0);
+    ProcessApi.processIdBuffer = saved.saved().processIdBuffer;
+
+    ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
+    // Without the module list the null module stands for the executable.
+    ProcessApi.enumProcessModules = nullptr;
+    EXPECT_EQ(Name(), baseName);
+    ProcessApi.getModuleBaseNameA = nullptr;
+    ProcessApi.getModuleFileNameExA = nullptr;
+    ProcessApi.getProcessMemoryInfo = nullptr;
+    EXPECT_EQ(Name(), "");
+    EXPECT_EQ(Path(), "");
+    EXPECT_EQ(EntryWorkingSet(), 0u);
+    EXPECT_EQ(EntryProcessId(), GetCurrentProcessId());
+}

@@ -1,0 +1,181 @@
+#include "support/child_process.h"
+
+#include <tlhelp32.h>
+#include <psapi.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "support/test_module.h"
+
+// How long a quiet period lasts before the counters count as still.
+constexpr DWORD QUIET_MS = 200;
+// How often the counters are read while waiting.
+constexpr DWORD POLL_MS = 10;
+
+ChildProcess::~ChildProcess() {
+    Release();
+}
+
+bool ChildProcess::Start(const char* program, const char* arguments) {
+    char path[MAX_PATH];
+    PathBesideTests(program, path);
+    char commandLine[2 * MAX_PATH];
+    snprintf(commandLine, sizeof(commandLine), "\"%s\" %lu %s", path, GetCurrentProcessId(),
+             arguments);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs) {
+    return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD ChildProcess::ExitCode() const {
+    DWORD code = 0;
+    if (!process_ || !GetExitCodeProcess(process_, &code)) return 0xFFFFFFFF;
+    return code;
+}
+
+void ChildProcess::End() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 10000);
+    }
+}
+
+void ChildProcess::Release() {
+    End();
+    if (process_) CloseHandle(process_);
+    process_ = nullptr;
+}
+
+bool ChildProcess::Forget(DWORD timeoutMs) {
+    Release();
+    // The system lets go of an ended process a little after its last handle closes.
+    DWORD start = GetTickCount();
+    for (;;) {
+        HANDLE again = OpenProcess(SYNCHRONIZE, FALSE, id_);
+        if (!again) return true;
+        CloseHandle(again);
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(POLL_MS);
+    }
+}
+
+CountingChild::~CountingChild() {
+    child_.Release();
+    if (board_) UnmapViewOfFile(board_);
+    if (mapping_) CloseHandle(mapping_);
+}
+
+bool CountingChild::Start(int threads) {
+    char name[64];
+    static int serial = 0;
+    snprintf(name, sizeof(name), "kelvor-counters-%lu-%d", GetCurrentProcessId(), ++serial);
+    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  sizeof(CounterBoard), name);
+    if (!mapping_) return false;
+    board_ = static_cast<CounterBoard*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
+    if (!board_) return false;
+    threads_ = threads;
+    char arguments[96];
+    snprintf(arguments, sizeof(arguments), "%s %d", name, threads);
+    if (!child_.Start("counting_child.exe", arguments)) return false;
+    DWORD start = GetTickCount();
+    while (board_->threadsStarted < threads) {
+        if (GetTickCount() - start > 10000 || child_.WaitForExit(0)) return false;
+        Sleep(POLL_MS);
+    }
+    return AllCount();
+}
+
+void CountingChild::Read(LONG (&out)[COUNTER_BOARD_MAX_THREADS]) const {
+    for (int i = 0; i < COUNTER_BOARD_MAX_THREADS; ++i)
+        out[i] = board_->counters[i];
+}
+
+bool CountingChild::AllCount(DWORD timeoutMs) const {
+    LONG before[COUNTER_BOARD_MAX_THREADS];
+    Read(before);
+    DWORD start = GetTickCount();
+    for (;;) {
+        int moved = 0;
+        for (int i = 0; i < threads_; ++i)
+            moved += board_->counters[i] != before[i];
+        if (moved == threads_) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(POLL_MS);
+    }
+}
+
+bool CountingChild::SettlesStill(DWORD timeoutMs) const {
+    LONG last[COUNTER_BOARD_MAX_THREADS];
+    Read(last);
+    DWORD start = GetTickCount();
+    DWORD stillSince = start;
+    for (;;) {
+        Sleep(POLL_MS);
+        LONG now[COUNTER_BOARD_MAX_THREADS];
+        Read(now);
+        DWORD tick = GetTickCount();
+        if (memcmp(now, last, sizeof(now)) != 0) {
+            memcpy(last, now, sizeof(now));
+            stillSince = tick;
+        } else if (tick - stillSince >= QUIET_MS) {
+            return true;
+        }
+        if (tick - start > timeoutMs) return false;
+    }
+}
+
+bool CountingChild::StaysStill(DWORD windowMs) const {
+    LONG before[COUNTER_BOARD_MAX_THREADS];
+    Read(before);
+    Sleep(windowMs);
+    LONG after[COUNTER_BOARD_MAX_THREADS];
+    Read(after);
+    return memcmp(before, after, sizeof(before)) == 0;
+}
+
+std::vector<DWORD> ThreadIdsOf(DWORD processId) {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == processId) ids.push_back(entry.th32ThreadID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+int SuspendCountOf(DWORD threadId) {
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+    if (!thread) return -1;
+    DWORD previous = SuspendThread(thread);
+    ResumeThread(thread);
+    CloseHandle(thread);
+    return previous == static_cast<DWORD>(-1) ? -1 : static_cast<int>(previous);
+}
+
+SIZE_T SystemWorkingSet(HANDLE process) {
+    // Taken from kernel32 by name: the test programs do not link psapi.dll.
+    using MemoryInfoFn = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+    static auto memoryInfo = reinterpret_cast<MemoryInfoFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!memoryInfo || !memoryInfo(process, &counters, sizeof(counters))) return 0;
+    return counters.WorkingSetSize;
+}
