@@ -12,16 +12,6 @@
 
 namespace {
 
-// The box as a WH_CBT hook saw it when it was activated, before it was answered.
-struct BoxSeen {
-    bool seen = false;
-    std::string caption, text;
-    HWND owner = nullptr;
-    bool hasOk = false, hasYes = false, hasNo = false;
-    std::vector<bool> watchedEnabled; // IsWindowEnabled of each watched window
-    size_t threadNodes = 0;           // DisabledWindowList nodes of this thread
-};
-
 size_t NodesOfThread(DWORD thread) {
     size_t count = 0;
     for (DynamicNode* node = DisabledWindowList.head; node; node = node->next) {
@@ -30,51 +20,53 @@ size_t NodesOfThread(DWORD thread) {
     return count;
 }
 
-// Answers the first message box of this thread with a button id and notes what it saw.
-class BoxAnswerer {
-  public:
-    BoxAnswerer(WPARAM answer, std::vector<HWND> watched) {
-        answer_ = answer;
-        watched_ = std::move(watched);
-        seen_ = BoxSeen{};
-        hook_ = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
-    }
-    ~BoxAnswerer() { UnhookWindowsHookEx(hook_); }
-    bool hooked() const { return hook_ != nullptr; }
-    const BoxSeen& seen() const { return seen_; }
-
-  private:
-    static LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        char name[16] = {};
-        if (code == HCBT_ACTIVATE && !seen_.seen && GetClassNameA(box, name, sizeof name) &&
-            strcmp(name, "#32770") == 0) {
-            seen_.seen = true;
-            char text[256] = {};
-            GetWindowTextA(box, text, sizeof text);
-            seen_.caption = text;
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the message's static control
-            seen_.text = text;
-            seen_.owner = GetWindow(box, GW_OWNER);
-            seen_.hasOk = GetDlgItem(box, IDOK) != nullptr;
-            seen_.hasYes = GetDlgItem(box, IDYES) != nullptr;
-            seen_.hasNo = GetDlgItem(box, IDNO) != nullptr;
-            for (HWND window : watched_)
-                seen_.watchedEnabled.push_back(IsWindowEnabled(window));
-            seen_.threadNodes = NodesOfThread(GetCurrentThreadId());
-            PostMessageA(box, WM_COMMAND, answer_, 0);
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    HHOOK hook_;
-    static WPARAM answer_;
-    static std::vector<HWND> watched_;
-    static BoxSeen seen_;
+// What a WH_CBT hook saw of the first message box of this thread when it was
+// activated; the hook then answers it with `Answer`.
+struct BoxSeen {
+    bool seen = false;
+    std::string caption, text;
+    HWND owner = nullptr;
+    bool hasOk = false, hasYes = false, hasNo = false;
+    std::vector<bool> watchedEnabled; // IsWindowEnabled of each of Watched
+    size_t threadNodes = 0;
 };
-WPARAM BoxAnswerer::answer_;
-std::vector<HWND> BoxAnswerer::watched_;
-BoxSeen BoxAnswerer::seen_;
+BoxSeen Seen;
+std::vector<HWND> Watched;
+WPARAM Answer;
+
+LRESULT CALLBACK AnswerBox(int code, WPARAM wParam, LPARAM lParam) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    char text[256] = {};
+    if (code == HCBT_ACTIVATE && !Seen.seen && GetClassNameA(box, text, sizeof text) &&
+        strcmp(text, "#32770") == 0) {
+        Seen.seen = true;
+        GetWindowTextA(box, text, sizeof text);
+        Seen.caption = text;
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text); // the message's static control
+        Seen.text = text;
+        Seen.owner = GetWindow(box, GW_OWNER);
+        Seen.hasOk = GetDlgItem(box, IDOK) != nullptr;
+        Seen.hasYes = GetDlgItem(box, IDYES) != nullptr;
+        Seen.hasNo = GetDlgItem(box, IDNO) != nullptr;
+        for (HWND window : Watched)
+            Seen.watchedEnabled.push_back(IsWindowEnabled(window));
+        Seen.threadNodes = NodesOfThread(GetCurrentThreadId());
+        PostMessageA(box, WM_COMMAND, Answer, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// ShowMessage with the box answered by the hook.
+int32_t ShowAnswered(const char* title, const char* text, UINT flags, WPARAM answer,
+                     std::vector<HWND> watched = {}) {
+    Seen = BoxSeen{};
+    Watched = std::move(watched);
+    Answer = answer;
+    HHOOK hook = SetWindowsHookExA(WH_CBT, AnswerBox, nullptr, GetCurrentThreadId());
+    const int32_t result = ShowMessage(title, text, flags);
+    UnhookWindowsHookEx(hook);
+    return result;
+}
 
 class MessageBoxTest : public ::testing::Test {
   protected:
@@ -89,23 +81,17 @@ TEST_F(MessageBoxTest, OtherWindowsOfTheThreadAreDisabledOnlyWhileTheBoxIsUp) {
     ShowWindow(hidden.hwnd(), SW_HIDE);
     ASSERT_TRUE(MakeForeground(front.hwnd()));
 
-    BoxAnswerer answerer(IDYES, {other.hwnd(), disabled.hwnd(), hidden.hwnd()});
-    ASSERT_TRUE(answerer.hooked());
-    EXPECT_EQ(ShowMessage("KELVOR - Task Manager", "Kill the process?", MB_YESNO), IDYES);
-
-    const BoxSeen& seen = answerer.seen();
-    ASSERT_TRUE(seen.seen);
-    EXPECT_EQ(seen.caption, "KELVOR - Task Manager");
-    EXPECT_EQ(seen.text, "Kill the process?");
-    EXPECT_TRUE(seen.hasYes);
-    EXPECT_TRUE(seen.hasNo);
-    EXPECT_FALSE(seen.hasOk);
-    EXPECT_EQ(seen.owner, front.hwnd()) << "the foreground window of this process owns the box";
-    ASSERT_EQ(seen.watchedEnabled.size(), 3u);
-    EXPECT_FALSE(seen.watchedEnabled[0]) << "another visible window is disabled";
-    EXPECT_FALSE(seen.watchedEnabled[1]);
-    EXPECT_TRUE(seen.watchedEnabled[2]) << "a hidden window is left alone";
-    EXPECT_EQ(seen.threadNodes, 1u) << "only the window that was disabled is remembered";
+    EXPECT_EQ(ShowAnswered("KELVOR - Task Manager", "Kill the process?", MB_YESNO, IDYES,
+                           {other.hwnd(), disabled.hwnd(), hidden.hwnd()}),
+              IDYES);
+    ASSERT_TRUE(Seen.seen);
+    EXPECT_EQ(Seen.caption, "KELVOR - Task Manager");
+    EXPECT_EQ(Seen.text, "Kill the process?");
+    EXPECT_TRUE(Seen.hasYes && Seen.hasNo && !Seen.hasOk);
+    EXPECT_EQ(Seen.owner, front.hwnd()) << "the foreground window of this process owns the box";
+    EXPECT_EQ(Seen.watchedEnabled, (std::vector<bool>{false, false, true}))
+        << "another visible window is disabled; a hidden one is left alone";
+    EXPECT_EQ(Seen.threadNodes, 1u) << "only the window that was disabled is remembered";
 
     EXPECT_TRUE(IsWindowEnabled(front.hwnd()));
     EXPECT_TRUE(IsWindowEnabled(other.hwnd()));
@@ -117,23 +103,12 @@ TEST_F(MessageBoxTest, OtherWindowsOfTheThreadAreDisabledOnlyWhileTheBoxIsUp) {
 TEST_F(MessageBoxTest, AnswersAreTheButtonIds) {
     TestParent front(20, 20, 300, 200);
     ASSERT_TRUE(MakeForeground(front.hwnd()));
-    {
-        BoxAnswerer answerer(IDNO, {});
-        EXPECT_EQ(ShowMessage("t", "question", MB_YESNO), IDNO);
-        EXPECT_TRUE(answerer.seen().seen);
-    }
-    {
-        BoxAnswerer answerer(IDOK, {});
-        EXPECT_EQ(ShowMessage("KELVOR", "ERROR: can not pause process!"), IDOK);
-        const BoxSeen& seen = answerer.seen();
-        ASSERT_TRUE(seen.seen);
-        EXPECT_EQ(seen.caption, "KELVOR");
-        EXPECT_EQ(seen.text, "ERROR: can not pause process!");
-        EXPECT_TRUE(seen.hasOk);
-        EXPECT_FALSE(seen.hasYes);
-    }
+    EXPECT_EQ(ShowAnswered("t", "question", MB_YESNO, IDNO), IDNO);
+    EXPECT_TRUE(Seen.seen);
+    EXPECT_EQ(ShowAnswered("KELVOR", "ERROR: can not pause process!", MB_OK, IDOK), IDOK);
+    EXPECT_EQ(Seen.text, "ERROR: can not pause process!");
+    EXPECT_TRUE(Seen.hasOk && !Seen.hasYes);
     EXPECT_EQ(NodesOfThread(GetCurrentThreadId()), 0u);
-    EXPECT_TRUE(IsWindowEnabled(front.hwnd()));
 }
 
 TEST_F(MessageBoxTest, WindowsWithoutANodeAreNeverLeftDisabled) {
@@ -141,28 +116,24 @@ TEST_F(MessageBoxTest, WindowsWithoutANodeAreNeverLeftDisabled) {
     ASSERT_TRUE(MakeForeground(front.hwnd()));
     HANDLE listHeap = ListHeap;
 
-    // ListHeap cannot supply a node while it is missing.
-    ListHeap = nullptr;
+    ListHeap = nullptr; // no node can be had while it is missing
     DisableThreadWindows();
     ListHeap = listHeap;
     EXPECT_TRUE(IsWindowEnabled(other.hwnd()));
-    EXPECT_EQ(NodesOfThread(GetCurrentThreadId()), 0u);
 
-    BoxAnswerer answerer(IDOK, {other.hwnd()});
     ListHeap = nullptr;
-    const int32_t answer = ShowMessage("t", "no nodes");
+    const int32_t answer = ShowAnswered("t", "no nodes", MB_OK, IDOK, {other.hwnd()});
     ListHeap = listHeap;
     EXPECT_EQ(answer, IDOK);
-    ASSERT_TRUE(answerer.seen().seen);
+    EXPECT_TRUE(Seen.seen);
     EXPECT_TRUE(IsWindowEnabled(other.hwnd()));
     EXPECT_EQ(NodesOfThread(GetCurrentThreadId()), 0u);
 }
 
-// A window on a thread of its own, which disables and restores on request.
+// A window on a thread of its own that disables its thread's windows and
+// later restores them, each on a signal.
 struct OtherThread {
-    HANDLE disable = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HANDLE restore = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HANDLE quit = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE go = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HWND window = nullptr;
     DWORD id = 0;
@@ -173,54 +144,46 @@ struct OtherThread {
         me->window = own.hwnd();
         me->id = GetCurrentThreadId();
         SetEvent(me->done);
-        HANDLE events[] = {me->disable, me->restore, me->quit};
-        for (;;) {
-            const DWORD which = MsgWaitForMultipleObjects(3, events, FALSE, 20000, QS_ALLINPUT);
-            if (which == WAIT_OBJECT_0 + 3) {
+        void (*steps[])() = {DisableThreadWindows, RestoreThreadWindows, [] {}};
+        for (auto step : steps) {
+            while (MsgWaitForMultipleObjects(1, &me->go, FALSE, 20000, QS_ALLINPUT) ==
+                   WAIT_OBJECT_0 + 1) {
                 MSG msg;
                 while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
                     DispatchMessageA(&msg);
-                continue;
             }
-            if (which == WAIT_OBJECT_0) {
-                DisableThreadWindows();
-            } else if (which == WAIT_OBJECT_0 + 1) {
-                RestoreThreadWindows();
-            } else {
-                return 0; // quit, or the test went away
-            }
+            step();
             SetEvent(me->done);
         }
+        return 0;
+    }
+    bool Step() {
+        SetEvent(go);
+        return WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
     }
 };
 
 TEST_F(MessageBoxTest, EachThreadRestoresOnlyWhatItDisabled) {
     OtherThread other;
     HANDLE thread = CreateThread(nullptr, 0, OtherThread::Run, &other, 0, nullptr);
-    ASSERT_TRUE(thread);
     ASSERT_EQ(WaitForSingleObject(other.done, 10000), WAIT_OBJECT_0);
     TestParent front(20, 20, 300, 200), mine(340, 20, 300, 200);
     ASSERT_TRUE(MakeForeground(front.hwnd()));
 
-    SetEvent(other.disable);
-    ASSERT_EQ(WaitForSingleObject(other.done, 10000), WAIT_OBJECT_0);
-    EXPECT_FALSE(IsWindowEnabled(other.window)) << "its own thread disabled it";
-    EXPECT_TRUE(IsWindowEnabled(mine.hwnd())) << "another thread's window is not touched";
-    EXPECT_EQ(NodesOfThread(other.id), 1u);
+    ASSERT_TRUE(other.Step()); // it disables its own window, and only that
+    EXPECT_FALSE(IsWindowEnabled(other.window));
+    EXPECT_TRUE(IsWindowEnabled(mine.hwnd()));
 
-    BoxAnswerer answerer(IDOK, {mine.hwnd(), other.window});
-    EXPECT_EQ(ShowMessage("t", "two threads"), IDOK);
-    ASSERT_TRUE(answerer.seen().seen);
-    EXPECT_FALSE(answerer.seen().watchedEnabled[0]);
+    EXPECT_EQ(ShowAnswered("t", "two threads", MB_OK, IDOK, {mine.hwnd()}), IDOK);
+    EXPECT_EQ(Seen.watchedEnabled, std::vector<bool>{false});
     EXPECT_TRUE(IsWindowEnabled(mine.hwnd()));
     EXPECT_FALSE(IsWindowEnabled(other.window)) << "the other thread's window stays disabled";
     EXPECT_EQ(NodesOfThread(other.id), 1u);
 
-    SetEvent(other.restore);
-    ASSERT_EQ(WaitForSingleObject(other.done, 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(other.Step()); // it restores its own
     EXPECT_TRUE(IsWindowEnabled(other.window));
     EXPECT_FALSE(DisabledWindowList.head);
-    SetEvent(other.quit);
+    other.Step();
     WaitForSingleObject(thread, 10000);
     CloseHandle(thread);
 }
@@ -241,21 +204,19 @@ TEST_F(MessageBoxTest, NoOwnerWhenTheForegroundBelongsToAnotherProcess) {
             return process == child.dwProcessId;
         },
         15000);
-
     if (childInFront) {
         EXPECT_EQ(FindMessageOwner(), nullptr);
-        BoxAnswerer answerer(IDOK, {mine.hwnd()});
-        EXPECT_EQ(ShowMessage("t", "owned by nobody"), IDOK);
-        ASSERT_TRUE(answerer.seen().seen);
-        EXPECT_EQ(answerer.seen().owner, nullptr);
-        EXPECT_FALSE(answerer.seen().watchedEnabled[0]) << "no window of ours is in front";
+        EXPECT_EQ(ShowAnswered("t", "owned by nobody", MB_OK, IDOK, {mine.hwnd()}), IDOK);
+        ASSERT_TRUE(Seen.seen);
+        EXPECT_EQ(Seen.owner, nullptr);
+        EXPECT_EQ(Seen.watchedEnabled, std::vector<bool>{false}) << "no window of ours is in front";
         EXPECT_TRUE(IsWindowEnabled(mine.hwnd()));
     }
     TerminateProcess(child.hProcess, 0);
     WaitForSingleObject(child.hProcess, 10000);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
-    ASSERT_TRUE(childInFront) << "the helper's window never reached the foreground";
+    EXPECT_TRUE(childInFront) << "the helper's window never reached the foreground";
 }
 
 } // namespace
