@@ -1,3 +1,26 @@
-// Placeholder until buttons land.
 #include "toolkit/button.h"
-intptr_t CreateButton(intptr_t, int, int, int, int, const char*) { return 0; }
+
+#include <windows.h>
+
+#include "toolkit/controls.h"
+
+// WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP with the push-button style (0).
+constexpr DWORD BUTTON_STYLE = 0x50030000;
+
+// Shared by every button; only the check-state slots are filled.
+static ControlOps ButtonOps;
+
+static intptr_t GetButtonState(HWND hwnd) {
+    return SendMessageA(hwnd, BM_GETCHECK, 0, 0);
+}
+
+static intptr_t SetButtonState(HWND hwnd, intptr_t state) {
+    return SendMessageA(hwnd, BM_SETCHECK, static_cast<WPARAM>(state), 0);
+}
+
+intptr_t CreateButton(intptr_t number, int x, int y, int width, int height, const char* text) {
+    ButtonOps.GetState = GetButtonState;
+    ButtonOps.SetState = SetButtonState;
+    NextControl = ControlCreation{"BUTTON", text, x, y, width, height, &ButtonOps};
+    return CreateControlWindow(number, BUTTON_STYLE, 0);
+}

@@ -1,13 +1,180 @@
-// Placeholder until the control core lands.
 #include "toolkit/controls.h"
+
+#include <commctrl.h>
+
+#include "lifecycle/module.h"
+#include "runtime/scratch.h"
+#include "toolkit/report_list.h"
+
 ObjectTable ControlTable;
-void InitControlLayer() {}
-HWND SetControlParent(HWND parent) { return parent; }
-intptr_t DisableControl(intptr_t, intptr_t) { return 0; }
-intptr_t AddListColumn(intptr_t, intptr_t, const char*, intptr_t) { return 0; }
-intptr_t AddRow(intptr_t, intptr_t, const char*) { return 0; }
-intptr_t RemoveRow(intptr_t, intptr_t) { return 0; }
-intptr_t CountRows(intptr_t) { return 0; }
-intptr_t GetRowState(intptr_t, intptr_t) { return 0; }
-const char* GetCellText(intptr_t, intptr_t, intptr_t) { return ""; }
-intptr_t SetCellText(intptr_t, intptr_t, const char*, intptr_t) { return 0; }
+HFONT DefaultControlFont = nullptr;
+ControlCreation NextControl;
+
+// Window that new controls are created in; set by SetControlParent.
+static HWND ControlParentWindow = nullptr;
+// Handed out by FindRecord for numbers that name no control; never written.
+static const ControlRecord EmptyControlRecord = {};
+
+void InitControlLayer() {
+    ControlParentWindow = nullptr;
+    NextControl = ControlCreation{};
+    SetUpObjectTable(ControlTable, sizeof(ControlRecord), CONTROL_TABLE_CAPACITY,
+                     &EmptyControlRecord);
+    // The image cache lived in the MainHeap of an earlier start-up, if any.
+    ResetListImageCache();
+    DefaultControlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    InitCommonControls();
+}
+
+HWND SetControlParent(HWND parent) {
+    ControlParentWindow = parent;
+    return parent;
+}
+
+HWND ControlParent() {
+    return ControlParentWindow;
+}
+
+// The record a number or identity resolves to: the live record, or the empty
+// one, whose handle and operation table are null.
+static const ControlRecord& ResolveControl(intptr_t control) {
+    return *static_cast<const ControlRecord*>(FindRecord(ControlTable, control).record);
+}
+
+HWND ControlHandle(intptr_t control) {
+    return ResolveControl(control).hwnd;
+}
+
+ControlRecord* AcquireControlRecord(intptr_t number) {
+    if (number != AUTO_NUMBER) FreeControl(number);
+    return static_cast<ControlRecord*>(AcquireRecord(ControlTable, number));
+}
+
+// The child-window id of a control: its number, or for a dynamic control the
+// identity, so that a lookup by id finds the record either way.
+static intptr_t ChildIdFor(intptr_t number, const ControlRecord* record) {
+    return number == AUTO_NUMBER ? reinterpret_cast<intptr_t>(record) : number;
+}
+
+HWND CreateChildWindow(intptr_t number, DWORD style, DWORD exStyle, ControlRecord*& record) {
+    record = AcquireControlRecord(number);
+    if (!record) return nullptr;
+    const intptr_t id = ChildIdFor(number, record);
+    HWND hwnd =
+        CreateWindowExA(exStyle, NextControl.className, NextControl.text, style, NextControl.x,
+                        NextControl.y, NextControl.width, NextControl.height, ControlParentWindow,
+                        reinterpret_cast<HMENU>(id), ModuleInstance, nullptr);
+    if (!hwnd) {
+        // A dynamic record that names no window would only linger in the list.
+        if (number == AUTO_NUMBER) ReleaseRecord(ControlTable, id);
+        record = nullptr;
+        return nullptr;
+    }
+    // Creation runs the parent's window procedure, which may have created
+    // controls of its own and moved the table: look the record up again.
+    if (number != AUTO_NUMBER)
+        record = static_cast<ControlRecord*>(AcquireRecord(ControlTable, number));
+    return hwnd;
+}
+
+intptr_t CreateControlWindow(intptr_t number, DWORD style, DWORD exStyle) {
+    ControlRecord* record = nullptr;
+    HWND hwnd = CreateChildWindow(number, style, exStyle, record);
+    if (!hwnd) return 0;
+    record->hwnd = hwnd;
+    record->ops = NextControl.ops;
+    SubclassControl(record);
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultControlFont), 1);
+    return number == AUTO_NUMBER ? ChildIdFor(number, record) : reinterpret_cast<intptr_t>(hwnd);
+}
+
+void SubclassControl(ControlRecord* record) {
+    // The record must hold the handle before ControlProc sees the first message.
+    record->previousProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(record->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
+}
+
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const intptr_t id = GetWindowLongPtrA(hwnd, GWLP_ID);
+    const ControlRecord& record = ResolveControl(id);
+    if (!record.hwnd || !record.previousProc) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    // Read before the release: a dynamic record is freed by it.
+    const WNDPROC previous = record.previousProc;
+    if (message == WM_NCDESTROY) ReleaseRecord(ControlTable, id);
+    return CallWindowProcA(previous, hwnd, message, wParam, lParam);
+}
+
+void FreeControl(intptr_t control) {
+    const ControlRecord& record = ResolveControl(control);
+    if (!record.hwnd) return;
+    if (record.ops && record.ops->Destroy) {
+        record.ops->Destroy(record.hwnd);
+    } else {
+        // WM_NCDESTROY releases the record (ControlProc).
+        DestroyWindow(record.hwnd);
+    }
+}
+
+intptr_t DisableControl(intptr_t control, intptr_t state) {
+    HWND hwnd = ControlHandle(control);
+    if (!hwnd) return 0;
+    return EnableWindow(hwnd, state == 0);
+}
+
+// The class operations of a control, or null when it names no control.
+static const ControlOps* OpsOf(intptr_t control, HWND& hwnd) {
+    const ControlRecord& record = ResolveControl(control);
+    hwnd = record.hwnd;
+    return record.ops;
+}
+
+intptr_t AddListColumn(intptr_t control, intptr_t position, const char* title, intptr_t width) {
+    HWND hwnd;
+    const ControlOps* ops = OpsOf(control, hwnd);
+    if (!ops || !ops->AddColumn) return 0;
+    return ops->AddColumn(hwnd, position, title ? title : "", width);
+}
+
+intptr_t AddRow(intptr_t control, intptr_t position, const char* text) {
+    HWND hwnd;
+    const ControlOps* ops = OpsOf(control, hwnd);
+    if (!ops || !ops->AddItem) return 0;
+    return ops->AddItem(hwnd, position, text ? text : "");
+}
+
+intptr_t RemoveRow(intptr_t control, intptr_t row) {
+    HWND hwnd;
+    const ControlOps* ops = OpsOf(control, hwnd);
+    if (!ops || !ops->RemoveItem) return 0;
+    return ops->RemoveItem(hwnd, row);
+}
+
+intptr_t CountRows(intptr_t control) {
+    HWND hwnd;
+    const ControlOps* ops = OpsOf(control, hwnd);
+    if (!ops || !ops->CountItems) return 0;
+    return ops->CountItems(hwnd);
+}
+
+intptr_t GetRowState(intptr_t control, intptr_t row) {
+    HWND hwnd;
+    const ControlOps* ops = OpsOf(control, hwnd);
+    if (!ops || !ops->GetItemState) return 0;
+    return ops->GetItemState(hwnd, row);
+}
+
+const char* GetCellText(intptr_t control, intptr_t row, intptr_t column) {
+    HWND hwnd;
+    const ControlOps* ops = OpsOf(control, hwnd);
+    if (!ops || !ops->GetItemText) return ScratchEmptyText();
+    return reinterpret_cast<const char*>(ops->GetItemText(hwnd, row, column));
+}
+
+intptr_t SetCellText(intptr_t control, intptr_t row, const char* text, intptr_t column) {
+    HWND hwnd;
+    const ControlOps* ops = OpsOf(control, hwnd);
+    if (!ops || !ops->SetItemText) return 0;
+    return ops->SetItemText(hwnd, row, text, column);
+}

@@ -66,7 +66,13 @@ ControlRecord* AcquireControlRecord(intptr_t number);
 // Creates the control described by NextControl; the handle for a number, the
 // identity for AUTO_NUMBER, 0 on failure.
 intptr_t CreateControlWindow(intptr_t number, DWORD style, DWORD exStyle);
-// Subclasses a control window with ControlProc and gives it the default font.
+// The first half of a creation: the record (through AcquireControlRecord) and
+// the window of class NextControl.className in the control parent, its child id
+// the number or, for AUTO_NUMBER, the identity. Null when either cannot be had;
+// a dynamic record is then released again. The record is not filled.
+HWND CreateChildWindow(intptr_t number, DWORD style, DWORD exStyle, ControlRecord*& record);
+// Installs ControlProc on the record's window, keeping the replaced procedure.
+// The record must already hold the window handle.
 void SubclassControl(ControlRecord* record);
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Destroys the control if the number names one.

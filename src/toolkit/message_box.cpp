@@ -1,3 +1,66 @@
-// Placeholder until the message box lands.
 #include "toolkit/message_box.h"
-int32_t ShowMessage(const char*, const char*, UINT) { return 0; }
+
+#include "lifecycle/module.h"
+
+DynamicObjectList DisabledWindowList;
+
+static BOOL CALLBACK DisableIfThreadWindow(HWND window, LPARAM) {
+    const DWORD thread = GetCurrentThreadId();
+    if (GetWindowThreadProcessId(window, nullptr) != thread || !IsWindowVisible(window) ||
+        !IsWindowEnabled(window) || window == GetForegroundWindow()) {
+        return TRUE;
+    }
+    // The node comes first: a window that could not be remembered would never
+    // be enabled again.
+    auto* node =
+        static_cast<DisabledWindow*>(NewDynamicRecord(DisabledWindowList, sizeof(DisabledWindow)));
+    if (!node) return TRUE;
+    node->threadId = thread;
+    node->window = window;
+    EnableWindow(window, FALSE);
+    return TRUE;
+}
+
+void DisableThreadWindows() {
+    EnumWindows(DisableIfThreadWindow, 0);
+}
+
+HWND FindMessageOwner() {
+    HWND foreground = GetForegroundWindow();
+    if (!foreground) return nullptr;
+    DWORD process = 0;
+    GetWindowThreadProcessId(foreground, &process);
+    return process == GetCurrentProcessId() ? foreground : nullptr;
+}
+
+// The first node of the calling thread, or null.
+static DisabledWindow* FirstOfThread(DWORD thread) {
+    for (DynamicNode* node = DisabledWindowList.head; node; node = node->next) {
+        auto* entry = static_cast<DisabledWindow*>(RecordOfNode(node));
+        if (entry->threadId == thread) return entry;
+    }
+    return nullptr;
+}
+
+void RestoreThreadWindows() {
+    // Without ListHeap there are no nodes to walk (they went with it).
+    if (!ListHeap) return;
+    const DWORD thread = GetCurrentThreadId();
+    // Each node is unlinked before its window hears WM_ENABLE, and the walk starts
+    // over after it, so a handler that shows a message of its own cannot leave this
+    // walk holding a freed node.
+    while (DisabledWindow* entry = FirstOfThread(thread)) {
+        HWND window = entry->window;
+        DeleteDynamicRecord(DisabledWindowList, entry);
+        EnableWindow(window, TRUE);
+    }
+}
+
+int32_t ShowMessage(const char* title, const char* text, UINT flags) {
+    DisableThreadWindows();
+    // After the disabling, which spared the foreground window.
+    HWND owner = FindMessageOwner();
+    const int32_t result = MessageBoxA(owner, text, title, flags);
+    RestoreThreadWindows();
+    return result;
+}
