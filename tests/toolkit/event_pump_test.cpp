@@ -55,8 +55,7 @@ class EventPumpTest : public ::testing::Test {
 };
 
 TEST_F(EventPumpTest, MessagesThatRecordNothingReturnTheirOwnIdentifier) {
-    // A fresh start: no control event has been recorded yet.
-    ResetEventState();
+    // Start-up left no control event behind, and opening a window records none.
     EXPECT_EQ(EventControl(), 0);
 
     EXPECT_EQ(DispatchPosted(window, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20)).code, WM_MOUSEMOVE);
