@@ -1,4 +1,225 @@
-// Placeholder until the event pump lands.
 #include "toolkit/event_pump.h"
-int32_t WaitEvent() { return 0; }
-intptr_t EventControl() { return 0; }
+
+#include <commctrl.h>
+
+#include "runtime/text.h"
+#include "toolkit/app_window.h"
+#include "toolkit/focus.h"
+#include "toolkit/sizing.h"
+
+int32_t PendingEvent;
+int32_t EventSubtype;
+intptr_t EventControlValue;
+// The message that WaitEvent took from the queue last.
+static MSG EventMessage;
+
+// Class-name buffer of the translation; its first character is cleared before
+// every read so that a failed read matches no prefix.
+constexpr int CLASS_NAME_SIZE = 50;
+// Room for the first four characters of the focused window's class.
+constexpr int RICH_PREFIX_SIZE = 5;
+
+void ResetEventState() {
+    PendingEvent = 0;
+    EventSubtype = 0;
+    EventControlValue = 0;
+    EventMessage = MSG{};
+}
+
+const MSG& LastEventMessage() {
+    return EventMessage;
+}
+
+static void RecordEvent(int32_t code) {
+    PendingEvent = code;
+}
+
+static void RecordControlEvent(int32_t code, intptr_t control) {
+    PendingEvent = code;
+    EventControlValue = control;
+}
+
+static void RecordControlEvent(int32_t code, intptr_t control, int32_t subtype) {
+    RecordControlEvent(code, control);
+    EventSubtype = subtype;
+}
+
+// True when the window's class name begins with the four characters of prefix.
+static bool ClassBeginsWith(const char* className, const char* prefix) {
+    for (int i = 0; i < 4; ++i) {
+        if (className[i] != prefix[i]) return false;
+    }
+    return true;
+}
+
+static void ReadClassName(HWND hwnd, char (&name)[CLASS_NAME_SIZE]) {
+    name[0] = '\0';
+    GetClassNameA(hwnd, name, CLASS_NAME_SIZE);
+}
+
+static intptr_t ControlIdOf(HWND hwnd) {
+    return GetWindowLongPtrA(hwnd, GWLP_ID);
+}
+
+static bool IsKeyDown(int key) {
+    return (GetKeyState(key) & 0x8000) != 0;
+}
+
+int32_t WaitEvent() {
+    EventSubtype = SUB_NONE;
+    EventMessage = MSG{};
+    GetMessageA(&EventMessage, nullptr, 0, 0);
+    HWND active = GetActiveWindow();
+    HACCEL table = FindWindowAccelerators(active);
+    if (!table || !TranslateAcceleratorA(active, table, &EventMessage)) {
+        TranslateMessage(&EventMessage);
+        DispatchMessageA(&EventMessage);
+    }
+    int32_t result = PendingEvent != 0 ? PendingEvent : static_cast<int32_t>(EventMessage.message);
+    PendingEvent = 0;
+    return result;
+}
+
+intptr_t EventControl() {
+    return EventControlValue;
+}
+
+HACCEL FindWindowAccelerators(HWND hwnd) {
+    // A rich-edit control takes a plain Tab itself.
+    if (IsKeyDown(VK_TAB) && !IsKeyDown(VK_CONTROL) && !IsKeyDown(VK_SHIFT) &&
+        !IsKeyDown(VK_MENU)) {
+        char name[RICH_PREFIX_SIZE];
+        name[0] = '\0';
+        GetClassNameA(GetFocus(), name, RICH_PREFIX_SIZE);
+        if (TextEquals(name, "Rich")) return nullptr;
+    }
+    // Free records hold a null handle: a null window matches none of them.
+    if (!hwnd) return nullptr;
+    for (DynamicNode* node = WindowTable.dynamicList.head; node; node = node->next) {
+        auto* record = static_cast<WindowRecord*>(RecordOfNode(node));
+        if (record->hwnd == hwnd) return record->acceleratorTable;
+    }
+    for (intptr_t number = 0; number < WindowTable.capacity; ++number) {
+        auto* record = reinterpret_cast<WindowRecord*>(WindowTable.records) + number;
+        if (record->hwnd == hwnd) return record->acceleratorTable;
+    }
+    return nullptr;
+}
+
+LRESULT CALLBACK WindowClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = TranslateWindowMessage(hwnd, message, wParam, lParam);
+    if (result == NOT_HANDLED) return DefWindowProcA(hwnd, message, wParam, lParam);
+    return result;
+}
+
+// WM_NOTIFY from a common control.
+static void TranslateNotification(const NMHDR* header) {
+    if (!header) return;
+    char name[CLASS_NAME_SIZE];
+    ReadClassName(header->hwndFrom, name);
+    const intptr_t control = static_cast<intptr_t>(header->idFrom);
+    const UINT code = header->code;
+
+    if (ClassBeginsWith(name, "SysT") || ClassBeginsWith(name, "SysL")) {
+        switch (code) {
+        case NM_CLICK: EventSubtype = SUB_LEFT_CLICK; break;
+        case NM_DBLCLK: EventSubtype = SUB_LEFT_DOUBLE; break;
+        case NM_RCLICK: EventSubtype = SUB_RIGHT_CLICK; break;
+        case NM_RDBLCLK: EventSubtype = SUB_RIGHT_DOUBLE; break;
+        case LVN_ITEMACTIVATE: EventSubtype = SUB_LEFT_DOUBLE; break;
+        default: break;
+        }
+        // A subtype set by an earlier notification of the same dispatch counts too.
+        if (EventSubtype != SUB_NONE || code == TVN_SELCHANGEDA || code == LVN_ITEMCHANGED) {
+            RecordControlEvent(EV_CONTROL, control, EventSubtype);
+            return;
+        }
+    }
+    if (ClassBeginsWith(name, "SysD") && code == DTN_DATETIMECHANGE) {
+        RecordControlEvent(EV_CONTROL, control);
+    } else if (ClassBeginsWith(name, "SysM") && code == MCN_SELCHANGE) {
+        RecordControlEvent(EV_CONTROL, control);
+    } else if (code == UDN_DELTAPOS) {
+        RecordControlEvent(EV_CONTROL, control, reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
+    }
+}
+
+// WM_COMMAND from a control window.
+static void TranslateControlCommand(HWND control, WPARAM wParam) {
+    const intptr_t id = ControlIdOf(control);
+    RecordControlEvent(EV_CONTROL, id, HIWORD(wParam));
+    if (id == COMMAND_CONTROL_ID) RecordControlEvent(EV_COMMAND, LOWORD(wParam));
+
+    char name[CLASS_NAME_SIZE];
+    ReadClassName(control, name);
+    if (ClassBeginsWith(name, "List")) {
+        // A list box reports its selection as a left click and its double click
+        // as it is; its other notifications (focus, cancel) are no events.
+        if (EventSubtype == LBN_SELCHANGE) {
+            EventSubtype = SUB_LEFT_CLICK;
+        } else if (EventSubtype != LBN_DBLCLK) {
+            PendingEvent = 0;
+        }
+    }
+}
+
+static LRESULT TranslateCommand(WPARAM wParam, LPARAM lParam) {
+    if (lParam) {
+        TranslateControlCommand(reinterpret_cast<HWND>(lParam), wParam);
+    } else if (HIWORD(wParam) == 0) {
+        RecordControlEvent(EV_COMMAND, static_cast<intptr_t>(wParam));
+    } else if (LOWORD(wParam) == CMD_FOCUS_NEXT) {
+        FocusNextControl();
+    } else if (LOWORD(wParam) == CMD_FOCUS_PREVIOUS) {
+        FocusPreviousControl();
+    } else {
+        RecordControlEvent(EV_COMMAND, LOWORD(wParam));
+    }
+    return 0;
+}
+
+static void TranslatePointerEvent(WPARAM control, LPARAM mouseMessage) {
+    PendingEvent = 0;
+    EventControlValue = static_cast<intptr_t>(control);
+    int32_t subtype;
+    switch (mouseMessage) {
+    case WM_LBUTTONUP: subtype = SUB_LEFT_CLICK; break;
+    case WM_RBUTTONUP: subtype = SUB_RIGHT_CLICK; break;
+    case WM_LBUTTONDBLCLK: subtype = SUB_LEFT_DOUBLE; break;
+    case WM_RBUTTONDBLCLK: subtype = SUB_RIGHT_DOUBLE; break;
+    default: return; // moves and presses are no events
+    }
+    RecordControlEvent(EV_POINTER, EventControlValue, subtype);
+}
+
+LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // A message that the emulated sizing consumed goes no further: neither the
+    // rules below nor the system's own sizing loop may act on it as well.
+    if (SizingFilter(hwnd, message, wParam, lParam) == 0) return 0;
+
+    switch (message) {
+    case UM_CONTROLEVENT:
+        RecordControlEvent(EV_CONTROL, static_cast<intptr_t>(wParam), static_cast<int32_t>(lParam));
+        return lParam;
+    case WM_NOTIFY: TranslateNotification(reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        // A window's own scroll bar sends no handle and so counts as control 0.
+        RecordControlEvent(EV_CONTROL, lParam ? ControlIdOf(reinterpret_cast<HWND>(lParam)) : 0);
+        return 0;
+    case WM_COMMAND: return TranslateCommand(wParam, lParam);
+    case UM_POINTEREVENT: TranslatePointerEvent(wParam, lParam); return 0;
+    case UM_RELAYPOINTER:
+        // Reported one message later, once the control's own handling is over.
+        PostMessageA(hwnd, UM_POINTEREVENT, wParam, lParam);
+        return 0;
+    case WM_MOVE:
+    case WM_CLOSE:
+    case WM_SIZE:
+        // EV_MOVE, EV_CLOSE and EV_SIZE are the messages' own numbers. WM_CLOSE
+        // never reaches DefWindowProcA: the program decides when to close.
+        RecordEvent(static_cast<int32_t>(message));
+        return 0;
+    default: return NOT_HANDLED;
+    }
+}

@@ -32,8 +32,8 @@ constexpr LRESULT NOT_HANDLED = static_cast<LRESULT>(0xD0D0D0D1u);
 constexpr intptr_t COMMAND_CONTROL_ID = -10000;
 
 // Event state, written by the translation.
-extern int32_t PendingEvent;  // last event recorded since WaitEvent last returned; 0 none
-extern int32_t EventSubtype;  // SUB_NONE at the start of every WaitEvent
+extern int32_t PendingEvent;       // last event recorded since WaitEvent last returned; 0 none
+extern int32_t EventSubtype;       // SUB_NONE at the start of every WaitEvent
 extern intptr_t EventControlValue; // control number or command of the last control event
 
 // Resets the event state (called from RegisterTemplateClass).
@@ -42,6 +42,8 @@ void ResetEventState();
 int32_t WaitEvent();
 // The control (or command) of the last control or command event; 0 before any.
 intptr_t EventControl();
+// The message that WaitEvent took from the queue last (for diagnostics).
+const MSG& LastEventMessage();
 LRESULT CALLBACK WindowClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Accelerator table of a toolkit window; null for other windows, and null while Tab

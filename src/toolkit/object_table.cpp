@@ -22,7 +22,9 @@ void SetUpObjectTable(ObjectTable& table, size_t recordSize, intptr_t capacity,
 
 // Addresses below 64 KiB (and their negatives) are never records: such a value
 // that is not an index names no object.
-static bool MayBeIdentity(intptr_t value) { return value <= -0x10000 || value >= 0x10000; }
+static bool MayBeIdentity(intptr_t value) {
+    return value <= -0x10000 || value >= 0x10000;
+}
 
 bool IsTableIndex(const ObjectTable& table, intptr_t value) {
     return table.records && value >= 0 && value <= table.capacity;
@@ -31,8 +33,8 @@ bool IsTableIndex(const ObjectTable& table, intptr_t value) {
 // Grows the array so that index number fits; leaves the table as it was on failure.
 static bool GrowTable(ObjectTable& table, intptr_t number) {
     if (!MainHeap) return false;
-    const uintptr_t limit = (static_cast<uintptr_t>(INTPTR_MAX) / table.recordSize) - GROWTH_MARGIN -
-                            EXTRA_RECORDS;
+    const uintptr_t limit =
+        (static_cast<uintptr_t>(INTPTR_MAX) / table.recordSize) - GROWTH_MARGIN - EXTRA_RECORDS;
     if (static_cast<uintptr_t>(number) > limit) return false;
     const size_t bytes = (number + GROWTH_MARGIN + EXTRA_RECORDS) * table.recordSize;
     void* grown = table.records ? HeapReAlloc(MainHeap, HEAP_ZERO_MEMORY, table.records, bytes)
@@ -45,7 +47,8 @@ static bool GrowTable(ObjectTable& table, intptr_t number) {
 
 void* AcquireRecord(ObjectTable& table, intptr_t number) {
     if (number == AUTO_NUMBER) return NewDynamicRecord(table.dynamicList, table.recordSize);
-    if (!table.records || static_cast<uintptr_t>(number) >= static_cast<uintptr_t>(table.capacity)) {
+    if (!table.records ||
+        static_cast<uintptr_t>(number) >= static_cast<uintptr_t>(table.capacity)) {
         if (!GrowTable(table, number)) return nullptr;
     }
     return table.records + number * table.recordSize;
@@ -89,6 +92,8 @@ void DeleteDynamicRecord(DynamicObjectList& list, void* record) {
     DynamicNode* node = NodeOfRecord(record);
     if (node == list.head) {
         list.head = node->next;
+        // The new head's previous link is never read; keep it from naming freed memory.
+        if (list.head) list.head->previous = nullptr;
     } else {
         node->previous->next = node->next;
         if (node->next) node->next->previous = node->previous;

@@ -23,8 +23,8 @@ struct DynamicObjectList {
 };
 
 struct ObjectTable {
-    intptr_t capacity;    // largest value taken as an index; the array holds capacity + 2 records
-    char* records;        // zero-filled array in MainHeap
+    intptr_t capacity; // largest value taken as an index; the array holds capacity + 2 records
+    char* records;     // zero-filled array in MainHeap
     DynamicObjectList dynamicList;
     size_t recordSize;
     const void* emptyRecord; // all zeros, handed out for objects that do not exist
@@ -59,5 +59,9 @@ void* NewDynamicRecord(DynamicObjectList& list, size_t recordSize);
 // Unlinks the record's node and frees it.
 void DeleteDynamicRecord(DynamicObjectList& list, void* record);
 
-inline void* RecordOfNode(DynamicNode* node) { return node + 1; }
-inline DynamicNode* NodeOfRecord(void* record) { return static_cast<DynamicNode*>(record) - 1; }
+inline void* RecordOfNode(DynamicNode* node) {
+    return node + 1;
+}
+inline DynamicNode* NodeOfRecord(void* record) {
+    return static_cast<DynamicNode*>(record) - 1;
+}
