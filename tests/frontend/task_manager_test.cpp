@@ -1,0 +1,345 @@
+// The task manager from end to end: the real kelvor.dll runs Main on its own
+// thread; the tests click its window as a user would and read it back.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <set>
+#include <string>
+
+#include "frontend/task_manager.h"
+#include "support/child_process.h"
+#include "support/input_helpers.h"
+#include "support/task_manager_session.h"
+
+namespace {
+
+constexpr const char* TITLE = "KELVOR - Task Manager";
+
+// Ids of the processes running now, from the system's tool-help snapshot.
+std::set<DWORD> RunningProcessIds() {
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        ids.insert(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+class TaskManager : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(session.Start()); }
+
+    // LIST, then the row of a process, selected with a real click.
+    int ListAndSelect(DWORD processId) {
+        EXPECT_TRUE(session.PressList());
+        int row = session.RowOfProcess(processId);
+        EXPECT_GE(row, 0) << "process " << processId << " is not listed";
+        if (row >= 0) Select(row);
+        return row;
+    }
+
+    void Select(int row) {
+        session.ClickRow(row);
+        EXPECT_TRUE(PumpWait([&] { return session.IsSelected(row); }));
+        session.WaitIdle();
+    }
+
+    // The enabled states of PAUSE, RESUME and KILL as a three-letter mask.
+    std::string Buttons() {
+        session.WaitIdle();
+        std::string mask;
+        for (intptr_t b : {BTN_PAUSE, BTN_RESUME, BTN_KILL}) {
+            mask += session.IsEnabled(static_cast<int>(b)) ? "1" : "0";
+        }
+        return mask;
+    }
+
+    // Presses a command button and expects a box with the window's title, the text
+    // and an OK button only; answers it.
+    void ExpectErrorBox(intptr_t button, const char* text) {
+        session.ClickControl(session.button(static_cast<int>(button)));
+        HWND box = session.WaitMessageBox();
+        ASSERT_NE(box, nullptr) << text;
+        EXPECT_EQ(WindowText(box), TITLE);
+        EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), text);
+        EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+        EXPECT_EQ(GetDlgItem(box, IDYES), nullptr);
+        EXPECT_EQ(GetDlgItem(box, IDNO), nullptr);
+        EXPECT_TRUE(session.AnswerMessageBox(box, IDOK));
+    }
+
+    template <class Done> static bool PumpWait(Done done, DWORD timeoutMs = 5000) {
+        DWORD start = GetTickCount();
+        while (!done()) {
+            if (GetTickCount() - start > timeoutMs) return done();
+            Sleep(5);
+        }
+        return true;
+    }
+
+    TaskManagerSession session;
+};
+
+TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
+    HWND window = session.window();
+    EXPECT_TRUE(IsWindowVisible(window));
+    LONG style = GetWindowLongA(window, GWL_STYLE) & ~WS_CLIPSIBLINGS;
+    EXPECT_EQ(style, 0x10CA0000);
+    RECT outer, client;
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    EXPECT_EQ(outer.left, 216);
+    EXPECT_EQ(outer.top, 0);
+    EXPECT_EQ(client.right, 600);
+    EXPECT_EQ(client.bottom, 300);
+
+    HWND list = session.list();
+    EXPECT_EQ(session.RowCount(), 0);
+    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & 0xFFFF, 0x0045); // report view, single selection
+    DWORD extended = static_cast<DWORD>(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ(extended & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),
+              DWORD(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
+    const char* titles[] = {"Name", "Handle", "File", "Memory", "Status"};
+    const int widths[] = {120, 80, 150, 80, 50};
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 5);
+    for (int column = 0; column < 5; ++column) {
+        char text[32] = "";
+        LVCOLUMNA description = {};
+        description.mask = LVCF_TEXT | LVCF_WIDTH;
+        description.pszText = text;
+        description.cchTextMax = sizeof text;
+        ASSERT_TRUE(
+            SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&description)));
+        EXPECT_STREQ(text, titles[column]);
+        EXPECT_EQ(description.cx, widths[column]);
+    }
+
+    struct Expected {
+        intptr_t number;
+        const char* text;
+        int y;
+        bool enabled;
+    } buttons[] = {{BTN_PAUSE, "PAUSE    |  |", 55, false},
+                   {BTN_RESUME, "RESUME   >>", 90, false},
+                   {BTN_KILL, "KILL     [ X ]", 125, false},
+                   {BTN_LIST, "LIST      ...", 265, true}};
+    for (const Expected& b : buttons) {
+        HWND button = session.button(static_cast<int>(b.number));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(WindowText(button), b.text);
+        RECT rect;
+        GetWindowRect(button, &rect);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ(rect.left, 505);
+        EXPECT_EQ(rect.top, b.y);
+        EXPECT_EQ(rect.right - rect.left, 80);
+        EXPECT_EQ(rect.bottom - rect.top, 25);
+        EXPECT_EQ(session.IsEnabled(static_cast<int>(b.number)), b.enabled) << b.text;
+    }
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
+    ChildProcess child;
+    ASSERT_TRUE(child.Start("idle_child.exe"));
+    std::set<DWORD> before = RunningProcessIds();
+    ASSERT_TRUE(session.PressList());
+    std::set<DWORD> after = RunningProcessIds();
+
+    std::set<DWORD> listed;
+    for (int row = 0, n = session.RowCount(); row < n; ++row) {
+        DWORD id = std::stoul(session.Cell(row, 1));
+        EXPECT_TRUE(listed.insert(id).second) << "listed twice: " << id;
+        EXPECT_EQ(session.Cell(row, 4), "RUN");
+        // Anything listed ran at one of the two moments around the LIST.
+        EXPECT_TRUE(before.count(id) || after.count(id)) << "not a running process: " << id;
+    }
+    // Everything that ran throughout is listed.
+    for (DWORD id : before) {
+        if (after.count(id)) {
+            EXPECT_TRUE(listed.count(id)) << "missing process " << id;
+        }
+    }
+    int row = session.RowOfProcess(child.id());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(session.Cell(row, 0), "idle_child.exe");
+    EXPECT_NE(session.Cell(row, 2).find("idle_child.exe"), std::string::npos);
+    EXPECT_GT(std::stoul(session.Cell(row, 3)), 0u);
+
+    // A second LIST replaces the rows: each process still appears once.
+    ASSERT_TRUE(session.PressList());
+    std::set<std::string> ids;
+    for (int r = 0, n = session.RowCount(); r < n; ++r) {
+        EXPECT_TRUE(ids.insert(session.Cell(r, 1)).second)
+            << "listed twice: " << session.Cell(r, 1);
+    }
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
+    CountingChild child;
+    ASSERT_TRUE(child.Start(2));
+    int row = ListAndSelect(child.id());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(Buttons(), "101"); // a running row: PAUSE and KILL
+
+    session.ClickControl(session.button(static_cast<int>(BTN_PAUSE)));
+    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
+    EXPECT_TRUE(child.SettlesStill());
+    EXPECT_TRUE(child.StaysStill(300));
+    // The buttons follow the new status from the next control event on.
+    Select(row);
+    EXPECT_EQ(Buttons(), "011");
+
+    session.ClickControl(session.button(static_cast<int>(BTN_RESUME)));
+    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "RUN"; }));
+    EXPECT_TRUE(child.AllCount());
+    Select(row);
+    EXPECT_EQ(Buttons(), "101");
+
+    // The question names the process; No leaves everything as it was.
+    session.ClickControl(session.button(static_cast<int>(BTN_KILL)));
+    HWND box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), TITLE);
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "KILL:counting_child.exe");
+    EXPECT_FALSE(IsWindowEnabled(session.window())) << "the window is disabled under the box";
+    ASSERT_TRUE(session.AnswerMessageBox(box, IDNO));
+    EXPECT_TRUE(IsWindowEnabled(session.window()));
+    EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+
+    // Yes ends it with exit code 0; its row stays, marked, with nothing left to do.
+    session.ClickControl(session.button(static_cast<int>(BTN_KILL)));
+    box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
+    ASSERT_TRUE(child.process().WaitForExit(5000));
+    EXPECT_EQ(child.process().ExitCode(), 0u);
+    EXPECT_EQ(session.Cell(row, 4), "KILL");
+    EXPECT_EQ(session.RowOfProcess(child.id()), row);
+    Select(row);
+    EXPECT_EQ(Buttons(), "000");
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, ListAfterAPauseShowsRunAndNoRowSelected) {
+    CountingChild child;
+    ASSERT_TRUE(child.Start(1));
+    int row = ListAndSelect(child.id());
+    ASSERT_GE(row, 0);
+    session.ClickControl(session.button(static_cast<int>(BTN_PAUSE)));
+    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
+
+    ASSERT_TRUE(session.PressList());
+    row = session.RowOfProcess(child.id());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_FALSE(session.IsSelected(row));
+    // The child is still paused: the status only records what the window did.
+    EXPECT_TRUE(child.StaysStill(200));
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
+    CountingChild child;
+    ASSERT_TRUE(child.Start(1));
+    int row = ListAndSelect(child.id());
+    ASSERT_GE(row, 0);
+    // Pause it, then let it end behind the window's back: RESUME is offered but fails.
+    session.ClickControl(session.button(static_cast<int>(BTN_PAUSE)));
+    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
+    child.process().End();
+    Select(row);
+    EXPECT_EQ(Buttons(), "011");
+    ExpectErrorBox(BTN_RESUME, "ERROR: can not resume process!");
+    EXPECT_EQ(session.Cell(row, 4), "PAUSE");
+
+    // A running row of an ended process: PAUSE and KILL both fail.
+    ChildProcess second;
+    ASSERT_TRUE(second.Start("idle_child.exe"));
+    row = ListAndSelect(second.id());
+    ASSERT_GE(row, 0);
+    second.End();
+    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+
+    Select(row);
+    session.ClickControl(session.button(static_cast<int>(BTN_KILL)));
+    HWND box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
+    box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), TITLE);
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "ERROR: can not kill process!");
+    EXPECT_TRUE(session.AnswerMessageBox(box, IDOK));
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, PausingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
+    int row = ListAndSelect(GetCurrentProcessId());
+    ASSERT_GE(row, 0);
+    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_TRUE(session.WaitIdle(2000));
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, CommandsWithoutASelectionDoNothing) {
+    ASSERT_TRUE(session.PressList());
+    // Right after LIST no row is selected, and the buttons stay disabled.
+    for (int row = 0, n = session.RowCount(); row < n; ++row)
+        EXPECT_FALSE(session.IsSelected(row));
+    EXPECT_EQ(Buttons(), "000");
+    // A command that arrives anyway (posted, as a stray click would) changes nothing.
+    PostMessageA(session.window(), WM_COMMAND, MAKEWPARAM(BTN_PAUSE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(session.button(static_cast<int>(BTN_PAUSE))));
+    session.WaitIdle();
+    EXPECT_EQ(session.WaitMessageBox(300), nullptr);
+    EXPECT_EQ(Buttons(), "000");
+    EXPECT_EQ(session.Close(), 1);
+}
+
+// The focused window of the task manager's thread.
+HWND FocusOf(DWORD threadId) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
+}
+
+TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
+    // Activate the window with a click on its caption.
+    RECT rect;
+    GetWindowRect(session.window(), &rect);
+    ClickAt({rect.left + 150,
+             rect.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
+    ASSERT_TRUE(PumpWait([&] { return GetForegroundWindow() == session.window(); }));
+    session.WaitIdle();
+    HWND list = session.list(), listButton = session.button(static_cast<int>(BTN_LIST));
+    // PAUSE, RESUME and KILL are disabled at start: only the list and LIST take the focus.
+    HWND expected[] = {list, listButton, list, listButton};
+    for (HWND next : expected) {
+        TapKey(VK_TAB);
+        EXPECT_TRUE(PumpWait([&] { return FocusOf(session.mainThreadId()) == next; }));
+    }
+    TapKey(VK_TAB, true);
+    EXPECT_TRUE(PumpWait([&] { return FocusOf(session.mainThreadId()) == list; }));
+    EXPECT_EQ(session.Close(), 1);
+}
+
+} // namespace
+
+TEST(TaskManagerStart, MainRefusesToRunWithoutStartUp) {
+    // The module in this program was never started: no heaps, no tables.
+    EXPECT_EQ(Main(), 0);
+}

@@ -1,0 +1,158 @@
+#include "support/task_manager_session.h"
+
+#include <commctrl.h>
+
+#include "support/input_helpers.h"
+#include "support/test_module.h"
+
+namespace {
+
+using MainFn = int (*)();
+
+DWORD WINAPI RunMain(void* entry) {
+    return static_cast<DWORD>(reinterpret_cast<MainFn>(entry)());
+}
+
+template <class Done> bool WaitFor(Done done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return done();
+        Sleep(5);
+    }
+    return true;
+}
+
+struct BoxSearch {
+    DWORD threadId;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<BoxSearch*>(parameter);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (GetWindowThreadProcessId(window, nullptr) == search->threadId &&
+        lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+std::string WindowText(HWND window) {
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+TaskManagerSession::~TaskManagerSession() {
+    if (thread_) {
+        if (window_ && IsWindow(window_)) Close();
+        CloseHandle(thread_);
+    }
+    // The library stays loaded: its window thread may still be running after a
+    // failed test, and unloading code under a running thread would crash it.
+}
+
+bool TaskManagerSession::Start() {
+    char path[MAX_PATH];
+    PathBesideTests("kelvor.dll", path);
+    library_ = LoadLibraryA(path);
+    if (!library_) return false;
+    void* entry = reinterpret_cast<void*>(GetProcAddress(library_, "Main"));
+    if (!entry) return false;
+    thread_ = CreateThread(nullptr, 0, RunMain, entry, 0, &threadId_);
+    if (!thread_) return false;
+    WaitFor(
+        [&] {
+            window_ = FindWindowA(nullptr, "KELVOR - Task Manager");
+            return window_ != nullptr && GetDlgItem(window_, 4) != nullptr;
+        },
+        10000);
+    if (!window_) return false;
+    list_ = GetDlgItem(window_, 0);
+    return list_ != nullptr && WaitIdle();
+}
+
+bool TaskManagerSession::WaitIdle(DWORD timeoutMs) const {
+    // A sent message is handled only once the thread waits for messages again.
+    DWORD_PTR result;
+    return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+void TaskManagerSession::ClickControl(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+void TaskManagerSession::ClickRow(int row) {
+    SendMessageA(list_, LVM_ENSUREVISIBLE, row, FALSE);
+    RECT rect = {};
+    rect.left = LVIR_BOUNDS;
+    SendMessageA(list_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+    POINT point = {rect.left + 30, (rect.top + rect.bottom) / 2};
+    ClientToScreen(list_, &point);
+    ClickAt(point);
+}
+
+bool TaskManagerSession::PressList() {
+    ClickControl(button(4));
+    // The click is handled once the main thread has taken it from its queue;
+    // wait for rows, then for the thread to be back in its loop.
+    return WaitFor([&] { return RowCount() > 0; }, 10000) && WaitIdle();
+}
+
+int TaskManagerSession::RowCount() const {
+    return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string TaskManagerSession::Cell(int row, int column) const {
+    char text[1024] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+int TaskManagerSession::RowOfProcess(DWORD processId) const {
+    std::string id = std::to_string(processId);
+    for (int row = 0, n = RowCount(); row < n; ++row) {
+        if (Cell(row, 1) == id) return row;
+    }
+    return -1;
+}
+
+bool TaskManagerSession::IsSelected(int row) const {
+    return SendMessageA(list_, LVM_GETITEMSTATE, row, LVIS_SELECTED) != 0;
+}
+
+HWND TaskManagerSession::WaitMessageBox(DWORD timeoutMs) const {
+    BoxSearch search = {threadId_, nullptr};
+    WaitFor(
+        [&] {
+            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
+bool TaskManagerSession::AnswerMessageBox(HWND box, int buttonId) {
+    HWND button = GetDlgItem(box, buttonId);
+    if (!button) return false;
+    ClickControl(button);
+    return WaitFor([&] { return !IsWindow(box); }, 10000) && WaitIdle();
+}
+
+int TaskManagerSession::Close() {
+    PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (WaitForSingleObject(thread_, 10000) != WAIT_OBJECT_0) return -1;
+    DWORD result = 0;
+    GetExitCodeThread(thread_, &result);
+    return static_cast<int>(result);
+}

@@ -1,0 +1,59 @@
+// Runs the real kelvor.dll's Main on a thread of the test program and drives
+// its window the way a user does: real mouse clicks delivered by the window
+// system, and reads of the window's state.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class TaskManagerSession {
+  public:
+    TaskManagerSession() = default;
+    ~TaskManagerSession();
+    TaskManagerSession(const TaskManagerSession&) = delete;
+    TaskManagerSession& operator=(const TaskManagerSession&) = delete;
+
+    // Loads kelvor.dll from the tests' folder, starts Main on a new thread and
+    // waits for its window; false when any of it fails.
+    bool Start();
+    HWND window() const { return window_; }
+    HWND list() const { return list_; }
+    HWND button(int number) const { return GetDlgItem(window_, number); }
+    DWORD mainThreadId() const { return threadId_; }
+
+    // Real left click at the centre of a child window of the main window.
+    void ClickControl(HWND control);
+    // Real left click on a row of the list (scrolled into view first).
+    void ClickRow(int row);
+    // Presses LIST and waits until the list holds rows and the window is idle again.
+    bool PressList();
+
+    int RowCount() const;
+    std::string Cell(int row, int column) const;
+    // The row whose Handle cell is the process id; -1 when there is none.
+    int RowOfProcess(DWORD processId) const;
+    bool IsSelected(int row) const;
+    bool IsEnabled(int number) const { return IsWindowEnabled(button(number)) != FALSE; }
+    // Waits until the main thread is back in its message loop with nothing to do.
+    bool WaitIdle(DWORD timeoutMs = 10000) const;
+
+    // The message box shown by the main thread, waited for; null when none comes.
+    HWND WaitMessageBox(DWORD timeoutMs = 10000) const;
+    // Clicks the box's button with that id and waits for the box to go.
+    bool AnswerMessageBox(HWND box, int buttonId);
+
+    // Closes the window through its system menu command and returns Main's result;
+    // -1 when Main does not return in time.
+    int Close();
+
+  private:
+    HMODULE library_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+    HWND window_ = nullptr;
+    HWND list_ = nullptr;
+};
+
+// Text of a window (a caption, a static text).
+std::string WindowText(HWND window);

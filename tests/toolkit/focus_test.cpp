@@ -1,0 +1,80 @@
+// Tab and Shift+Tab, pressed for real, move the focus among a toolkit
+// window's enabled, visible tab-stop controls.
+#include <gtest/gtest.h>
+
+#include "support/event_helpers.h"
+#include "support/input_helpers.h"
+#include "support/test_module.h"
+#include "toolkit/app_window.h"
+#include "toolkit/button.h"
+#include "toolkit/controls.h"
+
+namespace {
+
+class FocusCycling : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(OpenAppWindow(1, 100, 100, 400, 300, 0xCA0000, "focus"));
+        window = AppWindowHandle(1);
+        SetControlParent(window);
+        // Candidates: 1, 3 and 6. Not candidates: 2 disabled, 4 hidden, 5 without WS_TABSTOP.
+        for (intptr_t n = 1; n <= 6; ++n) {
+            ASSERT_TRUE(CreateButton(n, 10, static_cast<int>(n) * 30, 80, 25, "button"));
+        }
+        DisableControl(2, 1);
+        ShowWindow(ControlHandle(4), SW_HIDE);
+        HWND plain = ControlHandle(5);
+        SetWindowLongA(plain, GWL_STYLE, GetWindowLongA(plain, GWL_STYLE) & ~WS_TABSTOP);
+        ASSERT_TRUE(BringToFront(window));
+    }
+    void TearDown() override { CloseAppWindow(1); }
+
+    // Presses the key and waits for the focus to settle on the expected control.
+    bool TabTo(intptr_t expected, bool shift = false) {
+        TapKey(VK_TAB, shift);
+        HWND target = ControlHandle(expected);
+        return PumpEventsUntil([&] { return GetFocus() == target; }, 3000);
+    }
+
+    ModuleScope module;
+    HWND window = nullptr;
+};
+
+TEST_F(FocusCycling, TabVisitsCandidatesInOrderAndWraps) {
+    ASSERT_EQ(GetFocus(), window); // nothing inside has the focus yet
+    EXPECT_TRUE(TabTo(1));
+    EXPECT_TRUE(TabTo(3));
+    EXPECT_TRUE(TabTo(6));
+    EXPECT_TRUE(TabTo(1)); // wraps to the first
+}
+
+TEST_F(FocusCycling, ShiftTabGoesBackAndWrapsToTheLast) {
+    EXPECT_TRUE(TabTo(6, true)); // nothing focused: the last candidate
+    EXPECT_TRUE(TabTo(3, true));
+    EXPECT_TRUE(TabTo(1, true));
+    EXPECT_TRUE(TabTo(6, true)); // wraps to the last
+}
+
+TEST_F(FocusCycling, FocusOnANonCandidateStaysForTabAndGoesLastForShiftTab) {
+    HWND plain = ControlHandle(5);
+    SetFocus(plain);
+    ASSERT_EQ(GetFocus(), plain);
+    EventLog log;
+    TapKey(VK_TAB);
+    // The Tab has been handled once its key-up has come through the pump.
+    ASSERT_TRUE(PumpEvents(
+        log, [](const EventEntry& e) { return e.message == WM_KEYUP; }, 3000));
+    EXPECT_EQ(GetFocus(), plain);
+    EXPECT_TRUE(TabTo(6, true));
+}
+
+TEST_F(FocusCycling, TabIsAKeyDownEventThatRecordsNothing) {
+    EventLog log;
+    TapKey(VK_TAB);
+    ASSERT_TRUE(PumpEvents(
+        log, [](const EventEntry& e) { return e.message == WM_KEYDOWN; }, 3000));
+    EXPECT_EQ(log.entries.back().code, WM_KEYDOWN) << log.Describe();
+    EXPECT_EQ(GetFocus(), ControlHandle(1));
+}
+
+} // namespace
