@@ -46,9 +46,8 @@ class TaskManager : public ::testing::Test {
     }
 
     void Select(int row) {
-        session.ClickRow(row);
-        EXPECT_TRUE(PumpWait([&] { return session.IsSelected(row); }));
-        session.WaitIdle();
+        EXPECT_TRUE(session.ClickRow(row));
+        EXPECT_TRUE(session.IsSelected(row));
     }
 
     // The enabled states of PAUSE, RESUME and KILL as a three-letter mask.
@@ -64,7 +63,7 @@ class TaskManager : public ::testing::Test {
     // Presses a command button and expects a box with the window's title, the text
     // and an OK button only; answers it.
     void ExpectErrorBox(intptr_t button, const char* text) {
-        session.ClickControl(session.button(static_cast<int>(button)));
+        ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(button))));
         HWND box = session.WaitMessageBox();
         ASSERT_NE(box, nullptr) << text;
         EXPECT_EQ(WindowText(box), TITLE);
@@ -191,7 +190,7 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     ASSERT_GE(row, 0);
     EXPECT_EQ(Buttons(), "101"); // a running row: PAUSE and KILL
 
-    session.ClickControl(session.button(static_cast<int>(BTN_PAUSE)));
+    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_PAUSE))));
     ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
     EXPECT_TRUE(child.SettlesStill());
     EXPECT_TRUE(child.StaysStill(300));
@@ -199,14 +198,14 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     Select(row);
     EXPECT_EQ(Buttons(), "011");
 
-    session.ClickControl(session.button(static_cast<int>(BTN_RESUME)));
+    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_RESUME))));
     ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "RUN"; }));
     EXPECT_TRUE(child.AllCount());
     Select(row);
     EXPECT_EQ(Buttons(), "101");
 
     // The question names the process; No leaves everything as it was.
-    session.ClickControl(session.button(static_cast<int>(BTN_KILL)));
+    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_KILL))));
     HWND box = session.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(WindowText(box), TITLE);
@@ -218,7 +217,7 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(session.Cell(row, 4), "RUN");
 
     // Yes ends it with exit code 0; its row stays, marked, with nothing left to do.
-    session.ClickControl(session.button(static_cast<int>(BTN_KILL)));
+    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_KILL))));
     box = session.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
@@ -236,7 +235,7 @@ TEST_F(TaskManager, ListAfterAPauseShowsRunAndNoRowSelected) {
     ASSERT_TRUE(child.Start(1));
     int row = ListAndSelect(child.id());
     ASSERT_GE(row, 0);
-    session.ClickControl(session.button(static_cast<int>(BTN_PAUSE)));
+    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_PAUSE))));
     ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
 
     ASSERT_TRUE(session.PressList());
@@ -255,7 +254,7 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     int row = ListAndSelect(child.id());
     ASSERT_GE(row, 0);
     // Pause it, then let it end behind the window's back: RESUME is offered but fails.
-    session.ClickControl(session.button(static_cast<int>(BTN_PAUSE)));
+    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_PAUSE))));
     ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
     child.process().End();
     Select(row);
@@ -268,12 +267,13 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     ASSERT_TRUE(second.Start("idle_child.exe"));
     row = ListAndSelect(second.id());
     ASSERT_GE(row, 0);
-    second.End();
+    // Gone for good: no handle keeps it, so it can no longer be opened at all.
+    ASSERT_TRUE(second.Forget());
     ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
     EXPECT_EQ(session.Cell(row, 4), "RUN");
 
     Select(row);
-    session.ClickControl(session.button(static_cast<int>(BTN_KILL)));
+    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_KILL))));
     HWND box = session.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));

@@ -19,15 +19,25 @@ INPUT KeyInput(WORD key, bool up) {
     return input;
 }
 
+// Every event carries the absolute position: under Wine the desktop may report
+// the pointer's earlier place after a cursor move, and a button event without a
+// position of its own would then land there.
+INPUT MouseInputAt(POINT screen, DWORD flags) {
+    INPUT input = MouseInput(flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    return input;
+}
+
 void Clicks(POINT screen, bool right, int count) {
-    SetCursorPos(screen.x, screen.y);
     const DWORD down = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
     const DWORD up = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-    INPUT inputs[4];
+    INPUT inputs[5];
     UINT n = 0;
+    inputs[n++] = MouseInputAt(screen, 0);
     for (int i = 0; i < count; ++i) {
-        inputs[n++] = MouseInput(down);
-        inputs[n++] = MouseInput(up);
+        inputs[n++] = MouseInputAt(screen, down);
+        inputs[n++] = MouseInputAt(screen, up);
     }
     SendInput(n, inputs, sizeof(INPUT));
 }

@@ -22,6 +22,17 @@ template <class Done> bool WaitFor(Done done, DWORD timeoutMs) {
     return true;
 }
 
+// Button releases that the main thread has taken from its queue.
+volatile LONG ReleasesTaken = 0;
+
+LRESULT CALLBACK WatchMessages(int code, WPARAM removal, LPARAM message) {
+    const MSG* msg = reinterpret_cast<const MSG*>(message);
+    if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_LBUTTONUP) {
+        InterlockedIncrement(&ReleasesTaken);
+    }
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
 struct BoxSearch {
     DWORD threadId;
     HWND found;
@@ -48,6 +59,7 @@ std::string WindowText(HWND window) {
 }
 
 TaskManagerSession::~TaskManagerSession() {
+    if (hook_) UnhookWindowsHookEx(hook_);
     if (thread_) {
         if (window_ && IsWindow(window_)) Close();
         CloseHandle(thread_);
@@ -72,6 +84,8 @@ bool TaskManagerSession::Start() {
         },
         10000);
     if (!window_) return false;
+    hook_ = SetWindowsHookExA(WH_GETMESSAGE, WatchMessages, nullptr, threadId_);
+    if (!hook_) return false;
     list_ = GetDlgItem(window_, 0);
     return list_ != nullptr && WaitIdle();
 }
@@ -82,27 +96,30 @@ bool TaskManagerSession::WaitIdle(DWORD timeoutMs) const {
     return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
-void TaskManagerSession::ClickControl(HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+bool TaskManagerSession::ClickAndWait(POINT screen) {
+    LONG before = ReleasesTaken;
+    ClickAt(screen);
+    return WaitFor([&] { return ReleasesTaken != before; }, 5000) && WaitIdle();
 }
 
-void TaskManagerSession::ClickRow(int row) {
+bool TaskManagerSession::ClickControl(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    return ClickAndWait({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+bool TaskManagerSession::ClickRow(int row) {
     SendMessageA(list_, LVM_ENSUREVISIBLE, row, FALSE);
     RECT rect = {};
     rect.left = LVIR_BOUNDS;
     SendMessageA(list_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
     POINT point = {rect.left + 30, (rect.top + rect.bottom) / 2};
     ClientToScreen(list_, &point);
-    ClickAt(point);
+    return ClickAndWait(point);
 }
 
 bool TaskManagerSession::PressList() {
-    ClickControl(button(4));
-    // The click is handled once the main thread has taken it from its queue;
-    // wait for rows, then for the thread to be back in its loop.
-    return WaitFor([&] { return RowCount() > 0; }, 10000) && WaitIdle();
+    return ClickControl(button(4)) && RowCount() > 0;
 }
 
 int TaskManagerSession::RowCount() const {
@@ -145,8 +162,7 @@ HWND TaskManagerSession::WaitMessageBox(DWORD timeoutMs) const {
 bool TaskManagerSession::AnswerMessageBox(HWND box, int buttonId) {
     HWND button = GetDlgItem(box, buttonId);
     if (!button) return false;
-    ClickControl(button);
-    return WaitFor([&] { return !IsWindow(box); }, 10000) && WaitIdle();
+    return ClickControl(button) && WaitFor([&] { return !IsWindow(box); }, 10000) && WaitIdle();
 }
 
 int TaskManagerSession::Close() {

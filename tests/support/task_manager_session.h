@@ -22,10 +22,13 @@ class TaskManagerSession {
     HWND button(int number) const { return GetDlgItem(window_, number); }
     DWORD mainThreadId() const { return threadId_; }
 
-    // Real left click at the centre of a child window of the main window.
-    void ClickControl(HWND control);
-    // Real left click on a row of the list (scrolled into view first).
-    void ClickRow(int row);
+    // Real left click at the centre of a window of the main thread (a control, a
+    // message box button); returns once the main thread has taken the click and
+    // handled it.
+    bool ClickControl(HWND control);
+    // Real left click on a row of the list (scrolled into view first); returns as
+    // ClickControl does.
+    bool ClickRow(int row);
     // Presses LIST and waits until the list holds rows and the window is idle again.
     bool PressList();
 
@@ -48,11 +51,16 @@ class TaskManagerSession {
     int Close();
 
   private:
+    // Clicks at a screen point and waits for the main thread to take the button's
+    // release from its queue and to finish handling it.
+    bool ClickAndWait(POINT screen);
+
     HMODULE library_ = nullptr;
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
     HWND window_ = nullptr;
     HWND list_ = nullptr;
+    HHOOK hook_ = nullptr;
 };
 
 // Text of a window (a caption, a static text).

@@ -68,13 +68,4 @@ TEST_F(FocusCycling, FocusOnANonCandidateStaysForTabAndGoesLastForShiftTab) {
     EXPECT_TRUE(TabTo(6, true));
 }
 
-TEST_F(FocusCycling, TabIsAKeyDownEventThatRecordsNothing) {
-    EventLog log;
-    TapKey(VK_TAB);
-    ASSERT_TRUE(PumpEvents(
-        log, [](const EventEntry& e) { return e.message == WM_KEYDOWN; }, 3000));
-    EXPECT_EQ(log.entries.back().code, WM_KEYDOWN) << log.Describe();
-    EXPECT_EQ(GetFocus(), ControlHandle(1));
-}
-
 } // namespace
