@@ -27,7 +27,7 @@ if [ $interactive = 1 ]; then
     exit $status
 fi
 
-probe() { wine kelvor-probe.exe "$@" >"$KELVOR_BUILD/probe.txt" 2>/dev/null </dev/null && cat "$KELVOR_BUILD/probe.txt"; }
+probe() { wine kelvor-probe.exe "$@" >"$KELVOR_BUILD/probe.txt" 2>/dev/null </dev/null && tr -d "\r" <"$KELVOR_BUILD/probe.txt"; }
 centre() { read -r x y w h <<<"$1"; echo "$((x + w / 2)) $((y + h / 2))"; }
 
 wine kelvor-host.exe >"$KELVOR_BUILD/host.log" 2>&1 </dev/null &
