@@ -3,13 +3,7 @@
 # Its figures are written to build/list_bench.txt and printed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-bash "$KELVOR_ROOT/scripts/setup.sh"
-mkdir -p "$KELVOR_BUILD"
-kelvor_build
-trap kelvor_cleanup EXIT
-kelvor_display
-kelvor_prefix
-kelvor_wineserver
+kelvor_prepare
 cd "$KELVOR_BUILD/bin"
 wine list_bench.exe >"$KELVOR_BUILD/list_bench.txt" 2>&1 </dev/null
 cat "$KELVOR_BUILD/list_bench.txt"

@@ -78,3 +78,14 @@ kelvor_cleanup() {
     if [ -n "$KELVOR_STARTED_SERVER" ]; then wineserver -k 2>/dev/null || true; fi
     if [ -n "$KELVOR_XVFB_PID" ]; then kill "$KELVOR_XVFB_PID" 2>/dev/null || true; fi
 }
+
+# Set-up, build, virtual display (unless the caller's display is to be used),
+# prefix and wineserver, torn down when the calling script exits.
+kelvor_prepare() {
+    bash "$KELVOR_ROOT/scripts/setup.sh"
+    kelvor_build
+    trap kelvor_cleanup EXIT
+    kelvor_display
+    kelvor_prefix
+    kelvor_wineserver
+}

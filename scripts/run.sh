@@ -6,18 +6,12 @@
 # window is closed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-bash "$KELVOR_ROOT/scripts/setup.sh"
-mkdir -p "$KELVOR_BUILD"
-kelvor_build
-trap kelvor_cleanup EXIT
 interactive=0
 if [ -n "${DISPLAY:-}" ]; then
     export KELVOR_USE_DISPLAY=1
     interactive=1
 fi
-kelvor_display
-kelvor_prefix
-kelvor_wineserver
+kelvor_prepare
 cd "$KELVOR_BUILD/bin"
 
 if [ $interactive = 1 ]; then

@@ -3,12 +3,6 @@
 # Extra arguments go to ctest (for example -R Report to run a subset).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-bash "$KELVOR_ROOT/scripts/setup.sh"
-mkdir -p "$KELVOR_BUILD"
-kelvor_build
-trap kelvor_cleanup EXIT
-kelvor_display
-kelvor_prefix
-kelvor_wineserver
+kelvor_prepare
 cd "$KELVOR_BUILD"
 ctest --output-on-failure --timeout 300 "$@"

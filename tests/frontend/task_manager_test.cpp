@@ -45,6 +45,17 @@ class TaskManager : public ::testing::Test {
         return row;
     }
 
+    // Clicks a button of the window and returns once the click has been handled.
+    bool Press(intptr_t button) {
+        return session.ClickControl(session.button(static_cast<int>(button)));
+    }
+
+    // Pauses the row's process with PAUSE; its status shows at once.
+    void PauseRow(int row) {
+        ASSERT_TRUE(Press(BTN_PAUSE));
+        ASSERT_EQ(session.Cell(row, 4), "PAUSE");
+    }
+
     void Select(int row) {
         EXPECT_TRUE(session.ClickRow(row));
         EXPECT_TRUE(session.IsSelected(row));
@@ -63,7 +74,7 @@ class TaskManager : public ::testing::Test {
     // Presses a command button and expects a box with the window's title, the text
     // and an OK button only; answers it.
     void ExpectErrorBox(intptr_t button, const char* text) {
-        ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(button))));
+        ASSERT_TRUE(Press(button));
         HWND box = session.WaitMessageBox();
         ASSERT_NE(box, nullptr) << text;
         EXPECT_EQ(WindowText(box), TITLE);
@@ -190,22 +201,21 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     ASSERT_GE(row, 0);
     EXPECT_EQ(Buttons(), "101"); // a running row: PAUSE and KILL
 
-    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_PAUSE))));
-    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
+    PauseRow(row);
     EXPECT_TRUE(child.SettlesStill());
     EXPECT_TRUE(child.StaysStill(300));
     // The buttons follow the new status from the next control event on.
     Select(row);
     EXPECT_EQ(Buttons(), "011");
 
-    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_RESUME))));
-    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "RUN"; }));
+    ASSERT_TRUE(Press(BTN_RESUME));
+    ASSERT_EQ(session.Cell(row, 4), "RUN");
     EXPECT_TRUE(child.AllCount());
     Select(row);
     EXPECT_EQ(Buttons(), "101");
 
     // The question names the process; No leaves everything as it was.
-    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_KILL))));
+    ASSERT_TRUE(Press(BTN_KILL));
     HWND box = session.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(WindowText(box), TITLE);
@@ -217,7 +227,7 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(session.Cell(row, 4), "RUN");
 
     // Yes ends it with exit code 0; its row stays, marked, with nothing left to do.
-    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_KILL))));
+    ASSERT_TRUE(Press(BTN_KILL));
     box = session.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
@@ -235,8 +245,7 @@ TEST_F(TaskManager, ListAfterAPauseShowsRunAndNoRowSelected) {
     ASSERT_TRUE(child.Start(1));
     int row = ListAndSelect(child.id());
     ASSERT_GE(row, 0);
-    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_PAUSE))));
-    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
+    PauseRow(row);
 
     ASSERT_TRUE(session.PressList());
     row = session.RowOfProcess(child.id());
@@ -254,8 +263,7 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     int row = ListAndSelect(child.id());
     ASSERT_GE(row, 0);
     // Pause it, then let it end behind the window's back: RESUME is offered but fails.
-    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_PAUSE))));
-    ASSERT_TRUE(PumpWait([&] { return session.Cell(row, 4) == "PAUSE"; }));
+    PauseRow(row);
     child.process().End();
     Select(row);
     EXPECT_EQ(Buttons(), "011");
@@ -273,7 +281,7 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     EXPECT_EQ(session.Cell(row, 4), "RUN");
 
     Select(row);
-    ASSERT_TRUE(session.ClickControl(session.button(static_cast<int>(BTN_KILL))));
+    ASSERT_TRUE(Press(BTN_KILL));
     HWND box = session.WaitMessageBox();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
