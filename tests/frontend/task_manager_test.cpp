@@ -10,7 +10,12 @@
 #include <string>
 
 #include "frontend/task_manager.h"
+#include "process/process_api.h"
+#include "toolkit/app_window.h"
+#include "toolkit/controls.h"
 #include "support/child_process.h"
+#include "support/process_api_helpers.h"
+#include "support/test_module.h"
 #include "support/input_helpers.h"
 #include "support/task_manager_session.h"
 
@@ -350,4 +355,53 @@ TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
 TEST(TaskManagerStart, MainRefusesToRunWithoutStartUp) {
     // The module in this program was never started: no heaps, no tables.
     EXPECT_EQ(Main(), 0);
+}
+
+namespace {
+
+// A window procedure that refuses to create its window.
+LRESULT CALLBACK RefuseCreation(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) return FALSE;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+BOOL WINAPI OneProcess(DWORD* ids, DWORD, DWORD* written) {
+    ids[0] = GetCurrentProcessId();
+    *written = sizeof(DWORD);
+    return TRUE;
+}
+
+BOOL WINAPI HugeWorkingSet(HANDLE, PROCESS_MEMORY_COUNTERS* counters, DWORD) {
+    counters->WorkingSetSize = 3000000000u;
+    return TRUE;
+}
+
+} // namespace
+
+TEST(TaskManagerStart, MainReturnsAtOnceWhenItsWindowCannotBeBuilt) {
+    ModuleScope module;
+    // The main window's class name is taken by a class whose windows cannot be created.
+    WNDCLASSA refusing = {};
+    refusing.lpfnWndProc = RefuseCreation;
+    refusing.hInstance = GetModuleHandleA(nullptr);
+    refusing.lpszClassName = "WindowClass_0";
+    ASSERT_TRUE(RegisterClassA(&refusing));
+    EXPECT_EQ(Main(), 0);
+    EXPECT_EQ(AppWindowHandle(WIN_MAIN), nullptr);
+}
+
+TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownUnsigned) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    ProcessApi.enumProcesses = OneProcess;
+    ProcessApi.getProcessMemoryInfo = HugeWorkingSet;
+    BuildMainWindow();
+    ListProcesses();
+    ASSERT_EQ(CountRows(LIST_PROCESSES), 1);
+    EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_MEMORY), "3000000000");
+    char id[16];
+    wsprintfA(id, "%ld", static_cast<long>(GetCurrentProcessId()));
+    EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_HANDLE), id);
+    EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_STATUS), "RUN");
+    CloseAppWindow(WIN_MAIN);
 }
