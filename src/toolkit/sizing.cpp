@@ -46,39 +46,28 @@ static bool DragsBottom(int edge) {
     return edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
 }
 
+// The new place of a dragged side: the span to the fixed side is kept within the
+// track limits by moving the dragged side back. sign is +1 when the dragged side
+// lies after the fixed one (right, bottom) and -1 when before it (left, top).
+static LONG DragSide(LONG position, LONG fixed, int sign, LONG minimum, LONG maximum) {
+    const LONG span = sign * (position - fixed);
+    if (span < minimum) return fixed + sign * minimum;
+    if (span > maximum) return fixed + sign * maximum;
+    return position;
+}
+
 void TrackSizingPoint(int x, int y) {
     RECT& r = SizingState.current;
     const POINT minimum = SizingState.limits.ptMinTrackSize;
     const POINT maximum = SizingState.limits.ptMaxTrackSize;
     const int edge = SizingState.edge;
-    if (DragsLeft(edge)) {
-        r.left = edge == WMSZ_TOPLEFT ? x - EDGE_INSET : x;
-        if (r.right - r.left < minimum.x)
-            r.left = r.right - minimum.x;
-        else if (r.right - r.left > maximum.x)
-            r.left = r.right - maximum.x;
-    }
-    if (DragsRight(edge)) {
-        r.right = x + EDGE_INSET;
-        if (r.right - r.left < minimum.x)
-            r.right = r.left + minimum.x;
-        else if (r.right - r.left > maximum.x)
-            r.right = r.left + maximum.x;
-    }
-    if (DragsTop(edge)) {
-        r.top = edge == WMSZ_TOPLEFT ? y - EDGE_INSET : y;
-        if (r.bottom - r.top < minimum.y)
-            r.top = r.bottom - minimum.y;
-        else if (r.bottom - r.top > maximum.y)
-            r.top = r.bottom - maximum.y;
-    }
-    if (DragsBottom(edge)) {
-        r.bottom = y + EDGE_INSET;
-        if (r.bottom - r.top < minimum.y)
-            r.bottom = r.top + minimum.y;
-        else if (r.bottom - r.top > maximum.y)
-            r.bottom = r.top + maximum.y;
-    }
+    // The cursor sits on a left or top edge, 2 pixels inside a right or bottom
+    // edge, and 2 pixels inside both for the top-left corner.
+    const int corner = edge == WMSZ_TOPLEFT ? EDGE_INSET : 0;
+    if (DragsLeft(edge)) r.left = DragSide(x - corner, r.right, -1, minimum.x, maximum.x);
+    if (DragsRight(edge)) r.right = DragSide(x + EDGE_INSET, r.left, +1, minimum.x, maximum.x);
+    if (DragsTop(edge)) r.top = DragSide(y - corner, r.bottom, -1, minimum.y, maximum.y);
+    if (DragsBottom(edge)) r.bottom = DragSide(y + EDGE_INSET, r.top, +1, minimum.y, maximum.y);
 }
 
 void MoveToSizingRect(HWND hwnd, const RECT& rect) {
