@@ -19,6 +19,7 @@ constexpr int EDGE_INSET = 2;
 // One sizing at a time: the mouse capture keeps its messages on one window.
 struct SizingStateRecord {
     bool active;
+    HWND window; // the window being sized, which holds the capture
     int edge;
     MINMAXINFO limits;
     RECT start;   // screen coordinates
@@ -118,6 +119,7 @@ static LRESULT StartSizing(HWND hwnd, WPARAM wParam) {
 
     // Active from here on, so that the messages sent below pass the filter unchanged.
     SizingState.active = true;
+    SizingState.window = hwnd;
     SizingState.edge = static_cast<int>(wParam & 0xF);
     GetWindowRect(hwnd, &SizingState.current);
     SizingState.start = SizingState.current;
@@ -227,24 +229,29 @@ LRESULT SizingFilter(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
         switch (wParam) {
         case VK_ESCAPE:
-            ReleaseCapture();
+            ReleaseCapture(); // finishes, through WM_CAPTURECHANGED
             MoveToSizingRect(hwnd, SizingState.start);
-            FinishSizing(hwnd);
             return 0;
-        case VK_RETURN:
-            ReleaseCapture();
-            FinishSizing(hwnd);
-            return 0;
+        case VK_RETURN: ReleaseCapture(); return 0;
         case VK_LEFT:
         case VK_UP:
         case VK_RIGHT:
         case VK_DOWN: SizeByArrow(hwnd, wParam); return NOT_HANDLED;
         default: return NOT_HANDLED;
         }
-    case WM_LBUTTONUP:
-        ReleaseCapture();
-        FinishSizing(hwnd);
-        return 0;
+    case WM_LBUTTONUP: ReleaseCapture(); return 0;
+    case WM_CAPTURECHANGED:
+        // However the sized window loses the capture (released above, taken by
+        // another window, or the window destroyed), the sizing ends with it;
+        // otherwise it would stay active and take the mouse moves of whichever
+        // toolkit window came next. The window that had the capture before the
+        // sizing took it hears of it too, and is no reason to stop.
+        if (reinterpret_cast<HWND>(lParam) != SizingState.window) FinishSizing(SizingState.window);
+        return NOT_HANDLED;
+    case WM_DESTROY:
+        // A window destroyed while it holds the capture need not hear that it lost it.
+        if (hwnd == SizingState.window) FinishSizing(hwnd);
+        return NOT_HANDLED;
     default: return NOT_HANDLED;
     }
 }

@@ -2,6 +2,9 @@
 // keys and mouse input through the toolkit's own event pump.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "support/event_helpers.h"
 #include "support/input_helpers.h"
 #include "support/test_module.h"
@@ -12,6 +15,8 @@
 namespace {
 
 constexpr uint32_t SIZABLE = WS_OVERLAPPEDWINDOW; // caption, system menu, sizing border
+// How long the cursor must stay put before it counts as settled.
+constexpr DWORD QUIET_MS = 300;
 
 RECT WindowRect(HWND window) {
     RECT r;
@@ -39,17 +44,21 @@ class Sizing : public ::testing::Test {
     void SetUp() override {
         DragSetting::Set(TRUE);
         // Keep the pointer clear of the window: a window that appears under the
-        // pointer makes the desktop report the pointer's old place again later,
-        // which would undo the cursor moves that a sizing makes.
-        SetCursorPos(5, 760);
-        ASSERT_TRUE(PumpEventsUntil([] { return Cursor().x == 5 && Cursor().y == 760; }));
+        // pointer is reported as entered, which moves the cursor back there later.
+        ASSERT_TRUE(HoldCursorAt({5, 760}));
         ASSERT_TRUE(OpenAppWindow(1, 200, 150, 400, 300, SIZABLE, "sizing"));
         window = AppWindowHandle(1);
         ASSERT_TRUE(BringToFront(window));
         start = WindowRect(window);
+        spy = std::make_unique<WindowSpy>(window);
+        spy->after = [this](HWND, UINT message, WPARAM, LPARAM lParam) {
+            if (message == WM_SIZING && !keyHandled) proposed = *reinterpret_cast<RECT*>(lParam);
+            if (message == WM_KEYDOWN) keyHandled = true;
+        };
     }
     void TearDown() override {
         if (GetCapture() == window) Press(VK_ESCAPE);
+        spy.reset();
         CloseAppWindow(1);
     }
 
@@ -64,18 +73,34 @@ class Sizing : public ::testing::Test {
             log, [](const EventEntry& e) { return e.message == WM_MOUSEMOVE; }, 500);
     }
 
-    // Presses a key and pumps until its key-up has been handled.
+    // Presses a key and pumps until its key-up has been handled; `proposed` is
+    // then the rectangle that the key's own handling offered in WM_SIZING.
+    // Then waits until the pointer has been quiet for a while: the cursor moves the
+    // key made cross the window's edges, and the desktop reports those crossings
+    // a little later; they must not arrive after the next key has moved the cursor.
     void Press(WORD key, EventLog* seen = nullptr) {
         EventLog log;
+        proposed = {};
+        keyHandled = false;
         TapKey(key);
         EXPECT_TRUE(PumpEvents(log, [](const EventEntry& e) { return e.message == WM_KEYUP; }));
+        const auto moved = [](const EventEntry& e) { return e.message == WM_MOUSEMOVE; };
+        for (int i = 0; i < 10 && PumpEvents(log, moved, QUIET_MS); ++i) {
+        }
         if (seen) *seen = log;
     }
 
     // Pumps until the window has this rectangle. A cursor placed by the sizing is
     // reported back as mouse moves, which the wait lets through.
-    bool SettlesAt(const RECT& expected) {
-        return PumpEventsUntil([&] { return SameRect(WindowRect(window), expected); });
+    ::testing::AssertionResult SettlesAt(const RECT& expected) {
+        if (PumpEventsUntil([&] { return SameRect(WindowRect(window), expected); }))
+            return ::testing::AssertionSuccess();
+        const RECT r = WindowRect(window);
+        const POINT c = Cursor();
+        return ::testing::AssertionFailure()
+               << "window at (" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom
+               << "), expected (" << expected.left << ", " << expected.top << ", " << expected.right
+               << ", " << expected.bottom << "); cursor at (" << c.x << ", " << c.y << ")";
     }
 
     static RECT Moved(RECT r, int left, int top, int right, int bottom) {
@@ -84,6 +109,20 @@ class Sizing : public ::testing::Test {
         r.right += right;
         r.bottom += bottom;
         return r;
+    }
+
+    // Puts the cursor on a point until it stays there. The desktop, while it
+    // starts, reports where the pointer was when its window appeared, and that
+    // report may come after a cursor move and undo it.
+    static bool HoldCursorAt(
+        POINT p, const std::function<bool()>& settled = [] { return true; }) {
+        const auto there = [&] { return Cursor().x == p.x && Cursor().y == p.y && settled(); };
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            SetCursorPos(p.x, p.y);
+            if (!PumpEventsUntil(there, 1000)) continue;
+            if (!PumpEventsUntil([&] { return !there(); }, QUIET_MS)) return true;
+        }
+        return false;
     }
 
     static POINT Cursor() {
@@ -96,6 +135,9 @@ class Sizing : public ::testing::Test {
     ModuleScope module;
     HWND window = nullptr;
     RECT start = {};
+    std::unique_ptr<WindowSpy> spy;
+    RECT proposed = {};      // what the last key offered in WM_SIZING
+    bool keyHandled = false; // whether the last key's WM_KEYDOWN has been handled
 };
 
 TEST_F(Sizing, KeyboardSizingMovesTheLeftEdgeByTenPixelsPerKey) {
@@ -125,11 +167,18 @@ TEST_F(Sizing, UpThenLeftChoosesTheTopLeftCornerWithTheCursorInside) {
     EXPECT_EQ(Cursor().x, start.left + 2);
     EXPECT_EQ(Cursor().y, start.top + 2);
     EXPECT_TRUE(SettlesAt(start));
-    // Now both edges follow the keys.
+
+    // Now both edges follow the keys. The cursor is inside the window from here
+    // on, and the desktop reports where a cursor move inside a window started
+    // from, late; holding the cursor where the key put it lets that pass.
     Press(VK_UP);
-    EXPECT_TRUE(SettlesAt(Moved(start, 0, -10, 0, 0)));
+    EXPECT_TRUE(SameRect(proposed, Moved(start, 0, -10, 0, 0)));
+    EXPECT_TRUE(HoldCursorAt({start.left + 2, start.top - 8},
+                             [&] { return SameRect(WindowRect(window), proposed); }));
     Press(VK_LEFT);
-    EXPECT_TRUE(SettlesAt(Moved(start, -10, -10, 0, 0)));
+    EXPECT_TRUE(SameRect(proposed, Moved(start, -10, -10, 0, 0)));
+    EXPECT_TRUE(HoldCursorAt({start.left - 8, start.top - 8},
+                             [&] { return SameRect(WindowRect(window), proposed); }));
 }
 
 TEST_F(Sizing, EscapeRestoresTheStartRectangle) {
@@ -144,41 +193,44 @@ TEST_F(Sizing, EscapeRestoresTheStartRectangle) {
 }
 
 TEST_F(Sizing, DraggingAnEdgePastTheMinimumStopsThereWithTheOtherEdgeFixed) {
-    // A real drag of the right border: the system turns the press into SC_SIZE.
+    // A real press on the right border: the system turns it into SC_SIZE.
     POINT edge = {start.right - 2, (start.top + start.bottom) / 2};
-    SetCursorPos(edge.x, edge.y);
+    ASSERT_TRUE(HoldCursorAt(edge));
     INPUT input = {};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     SendInput(1, &input, sizeof input);
     ASSERT_TRUE(PumpEventsUntil([&] { return GetCapture() == window; }));
 
-    // Far to the left of the window's own left edge. The desktop may still report
-    // the pointer's earlier place once after the move, so the move is repeated
-    // until the window has settled.
-    input.mi.dx = (start.left - 100) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = edge.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    // Far to the left of the window's own left edge. As the window narrows, the
+    // pointer leaves it, and the desktop may then report an earlier place; the
+    // move is repeated until the window stays at its narrowest.
     RECT narrowest = start;
     narrowest.right = start.left + GetSystemMetrics(SM_CXMINTRACK);
-    bool settled = false;
-    for (int attempt = 0; attempt < 10 && !settled; ++attempt) {
-        SendInput(1, &input, sizeof input);
-        settled = PumpEventsUntil([&] { return SameRect(WindowRect(window), narrowest); }, 300);
-    }
-    EXPECT_TRUE(settled);
+    EXPECT_TRUE(HoldCursorAt({start.left - 100, edge.y},
+                             [&] { return SameRect(WindowRect(window), narrowest); }));
 
     input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(1, &input, sizeof input);
     EXPECT_TRUE(PumpEventsUntil([&] { return GetCapture() == nullptr; }));
-    // Released: the window keeps its width however the pointer moves now.
-    SetCursorPos(start.right + 50, edge.y);
-    EventLog log;
-    PumpEvents(
-        log, [](const EventEntry&) { return false; }, 200);
-    RECT after = WindowRect(window);
-    EXPECT_EQ(after.left, start.left);
-    EXPECT_EQ(after.right - after.left, GetSystemMetrics(SM_CXMINTRACK));
+    EXPECT_TRUE(SameRect(WindowRect(window), narrowest));
+    // Released: the pointer no longer drags the edge.
+    EXPECT_TRUE(HoldCursorAt({start.right + 50, edge.y}));
+    EXPECT_TRUE(SameRect(WindowRect(window), narrowest));
+}
+
+TEST_F(Sizing, ClosingTheWindowDuringASizingEndsIt) {
+    StartKeyboardSizing();
+    Press(VK_DOWN);
+    spy.reset();
+    CloseAppWindow(1);
+    // The next toolkit window's mouse moves are its own again.
+    ASSERT_TRUE(OpenAppWindow(2, 300, 200, 200, 100, SIZABLE, "next"));
+    HWND next = AppWindowHandle(2);
+    const RECT before = WindowRect(next);
+    EXPECT_EQ(SizingFilter(next, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5)), NOT_HANDLED);
+    EXPECT_TRUE(SameRect(WindowRect(next), before));
+    CloseAppWindow(2);
 }
 
 TEST_F(Sizing, WithoutFullWindowDraggingTheSystemKeepsItsOwnSizing) {
