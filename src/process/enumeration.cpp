@@ -2,6 +2,7 @@
 
 #include "process/process_api.h"
 #include "runtime/scratch.h"
+#include "runtime/text.h"
 
 // Bytes of process ids that the last snapshot holds in the process-id buffer.
 static DWORD SnapshotBytes = 0;
@@ -12,8 +13,13 @@ static int32_t Cursor = 0;
 constexpr DWORD SNAPSHOT_BYTES = MAX_SNAPSHOT_IDS * sizeof(DWORD);
 // Access needed to read a process's modules, names and memory counters.
 constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
+// The least access that the image-name query needs (Vista and later).
+constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
 // Size of the local name buffer: 255 characters and the terminator.
 constexpr DWORD NAME_BUFFER_SIZE = MAX_PROCESS_TEXT + 1;
+// Room for the full image path, so that the base name is found even when the path
+// itself is longer than a result may be.
+constexpr DWORD IMAGE_PATH_SIZE = 1024;
 
 static int32_t EntryCount() {
     return static_cast<int32_t>(SnapshotBytes / sizeof(DWORD));
@@ -29,7 +35,7 @@ static bool CurrentProcessId(DWORD& id) {
 // A process opened for queries, closed when it goes out of scope.
 class QueryHandle {
   public:
-    explicit QueryHandle(DWORD id) : handle_(OpenProcess(QUERY_ACCESS, FALSE, id)) {}
+    QueryHandle(DWORD id, DWORD access) : handle_(OpenProcess(access, FALSE, id)) {}
     ~QueryHandle() {
         if (handle_) CloseHandle(handle_);
     }
@@ -49,7 +55,7 @@ using ModuleTextFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR text, 
 static void ReadModuleText(DWORD id, ModuleTextFn read, char (&name)[NAME_BUFFER_SIZE]) {
     name[0] = '\0';
     if (!read) return;
-    QueryHandle process(id);
+    QueryHandle process(id, QUERY_ACCESS);
     if (!process.get()) return;
     // Only the first module, the executable, is asked for. A failed call leaves
     // the handle null, which the text functions take as the executable too.
@@ -61,6 +67,36 @@ static void ReadModuleText(DWORD id, ModuleTextFn read, char (&name)[NAME_BUFFER
     DWORD length = read(process.get(), module, name, MAX_PROCESS_TEXT);
     if (length > MAX_PROCESS_TEXT) length = MAX_PROCESS_TEXT;
     name[length] = '\0';
+}
+
+// What psapi could not read, taken from the process's full image path: the whole
+// path, or its last component for the base name. psapi reads no modules of a
+// 64-bit process from a 32-bit one (nor of some protected processes), while the
+// image-name query answers for any process that limited query access opens.
+// Leaves text empty when the slot is missing or the query fails.
+static void ReadImageText(DWORD id, bool baseName, char (&text)[NAME_BUFFER_SIZE]) {
+    text[0] = '\0';
+    if (!ProcessApi.queryFullProcessImageNameA) return;
+    QueryHandle process(id, LIMITED_QUERY_ACCESS);
+    if (!process.get()) return;
+    char path[IMAGE_PATH_SIZE];
+    DWORD size = IMAGE_PATH_SIZE;
+    if (!ProcessApi.queryFullProcessImageNameA(process.get(), 0, path, &size)) return;
+    path[size < IMAGE_PATH_SIZE ? size : IMAGE_PATH_SIZE - 1] = '\0';
+    const char* start = path;
+    if (baseName) {
+        for (const char* c = path; *c; ++c) {
+            if (*c == '\\') start = c + 1;
+        }
+    }
+    CopyText(text, NAME_BUFFER_SIZE, start);
+}
+
+// The psapi text, or where psapi wrote nothing, the image-name query's.
+static void ReadProcessText(DWORD id, ModuleTextFn read, bool baseName,
+                            char (&text)[NAME_BUFFER_SIZE]) {
+    ReadModuleText(id, read, text);
+    if (text[0] == '\0') ReadImageText(id, baseName, text);
 }
 
 int32_t SnapshotProcessIds() {
@@ -96,7 +132,7 @@ const char* EntryProcessName() {
     // The system idle process has no image to ask about.
     if (id == 0) return ScratchPutText("IDLE");
     char name[NAME_BUFFER_SIZE];
-    ReadModuleText(id, ProcessApi.getModuleBaseNameA, name);
+    ReadProcessText(id, ProcessApi.getModuleBaseNameA, true, name);
     if (name[0] == '?' && name[1] == '\0') return ScratchPutText("System");
     return ScratchPutText(name, NAME_BUFFER_SIZE);
 }
@@ -105,17 +141,17 @@ const char* EntryProcessPath() {
     DWORD id = 0;
     if (!CurrentProcessId(id)) return ScratchEmptyText();
     char path[NAME_BUFFER_SIZE];
-    ReadModuleText(id, ProcessApi.getModuleFileNameExA, path);
+    ReadProcessText(id, ProcessApi.getModuleFileNameExA, false, path);
     return ScratchPutText(path, NAME_BUFFER_SIZE);
 }
 
-uint32_t EntryWorkingSet() {
+size_t EntryWorkingSet() {
     DWORD id = 0;
     if (!CurrentProcessId(id) || !ProcessApi.getProcessMemoryInfo) return 0;
-    QueryHandle process(id);
+    QueryHandle process(id, QUERY_ACCESS);
     if (!process.get()) return 0;
     // The record's own size field stays 0: the size goes only in the argument.
     PROCESS_MEMORY_COUNTERS counters = {};
     ProcessApi.getProcessMemoryInfo(process.get(), &counters, sizeof(counters));
-    return static_cast<uint32_t>(counters.WorkingSetSize);
+    return counters.WorkingSetSize;
 }

@@ -3,6 +3,7 @@
 // queries answer for the process at the cursor, opening it afresh each time.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 // Ids kept by one snapshot (the buffer's first 1024 bytes).
@@ -18,9 +19,12 @@ int32_t NextProcessEntry();
 // The process id at the cursor.
 uint32_t EntryProcessId();
 // Base name ("IDLE" for id 0, "System" for "?"), written at the scratch buffer's
-// free end; empty when the process cannot be examined.
+// free end. Where psapi names nothing, the last component of the image path;
+// empty when neither answers.
 const char* EntryProcessName();
-// Full executable path, written at the scratch buffer's free end; empty when unknown.
+// Full executable path (psapi's, else the image path), written at the scratch
+// buffer's free end; empty when unknown.
 const char* EntryProcessPath();
-// Working-set size in bytes; 0 when the process cannot be examined.
-uint32_t EntryWorkingSet();
+// Working-set size in bytes (the full figure on a 64-bit build); 0 when the
+// process cannot be examined.
+size_t EntryWorkingSet();

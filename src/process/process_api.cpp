@@ -28,14 +28,15 @@ int BindProcessApi() {
         ProcessApi.thirdBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
     }
 
-    // The tool-help functions are looked up by name as well, so that a kernel32
-    // without them still lets the library load.
+    // The tool-help functions and the image-name query are looked up by name as
+    // well, so that a kernel32 without them still lets the library load.
     ProcessApi.kernel32Module = LoadLibraryA("kernel32.dll");
     if (HMODULE kernel32 = ProcessApi.kernel32Module) {
         BindSlot(ProcessApi.createToolhelp32Snapshot, kernel32, "CreateToolhelp32Snapshot");
         BindSlot(ProcessApi.thread32First, kernel32, "Thread32First");
         BindSlot(ProcessApi.thread32Next, kernel32, "Thread32Next");
         BindSlot(ProcessApi.openThread, kernel32, "OpenThread");
+        BindSlot(ProcessApi.queryFullProcessImageNameA, kernel32, "QueryFullProcessImageNameA");
     }
     return 0;
 }

@@ -1,7 +1,7 @@
-// Run-time binding of the process-status and thread tool-help entry points.
-// The library does not import psapi.dll or the tool-help functions: they are
-// looked up by name at start-up, and a missing one is a null slot that no
-// operation calls.
+// Run-time binding of the process-status, thread tool-help and image-name entry
+// points. The library does not import psapi.dll, the tool-help functions or
+// QueryFullProcessImageNameA: they are looked up by name at start-up, and a
+// missing one is a null slot that no operation calls.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +26,8 @@ using CreateToolhelp32SnapshotFn = HANDLE(WINAPI*)(DWORD flags, DWORD processId)
 using Thread32FirstFn = BOOL(WINAPI*)(HANDLE snapshot, THREADENTRY32* entry);
 using Thread32NextFn = BOOL(WINAPI*)(HANDLE snapshot, THREADENTRY32* entry);
 using OpenThreadFn = HANDLE(WINAPI*)(DWORD access, BOOL inherit, DWORD threadId);
+using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE process, DWORD flags, LPSTR name,
+                                                   DWORD* size);
 
 // The binding table, in the order BindProcessApi fills it.
 struct ProcessApiTable {
@@ -47,6 +49,10 @@ struct ProcessApiTable {
     Thread32FirstFn thread32First;
     Thread32NextFn thread32Next;
     OpenThreadFn openThread;
+    // Vista and later: names the image of any process that limited query access
+    // opens, also where psapi cannot read the modules (a 64-bit process seen
+    // from a 32-bit one).
+    QueryFullProcessImageNameAFn queryFullProcessImageNameA;
 };
 
 // All null until BindProcessApi runs.

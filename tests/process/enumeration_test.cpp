@@ -37,9 +37,9 @@ int32_t WalkTo(DWORD id) {
 // The working set under test agrees with the system's own figure: equal to it at
 // a moment when the figure stands still (a child that has just started may still
 // be settling), within the figures read around it otherwise.
-void ExpectWorkingSetAgrees(HANDLE process, uint32_t (*query)()) {
+void ExpectWorkingSetAgrees(HANDLE process, size_t (*query)()) {
     SIZE_T before = 0, after = 0;
-    uint32_t value = 0;
+    size_t value = 0;
     DWORD start = GetTickCount();
     do {
         before = SystemWorkingSet(process);
@@ -129,8 +129,8 @@ TEST(Enumeration, CursorRunsOneToNThenRestsOnTheLastEntry) {
 TEST(Enumeration, EndedProcessGivesEmptyTextsAndZero) {
     ModuleScope module;
     // One child ends while this test still holds a handle to it: the system keeps
-    // the process object, which still opens but has no modules left to name. The
-    // other is forgotten by the system altogether and no longer opens.
+    // the process object, which still opens but has no modules left to name, only
+    // its image. The other is forgotten by the system altogether and no longer opens.
     ChildProcess held, gone;
     ASSERT_TRUE(held.Start("idle_child.exe"));
     ASSERT_TRUE(gone.Start("idle_child.exe"));
@@ -147,8 +147,14 @@ TEST(Enumeration, EndedProcessGivesEmptyTextsAndZero) {
             ASSERT_TRUE(gone.Forget());
         }
         ++examined;
-        EXPECT_EQ(Name(), "");
-        EXPECT_EQ(Path(), "");
+        if (id == goneId) {
+            EXPECT_EQ(Name(), "");
+            EXPECT_EQ(Path(), "");
+        } else {
+            // Named by its image if at all: never by anything else.
+            EXPECT_TRUE(Name() == "" || Name() == "idle_child.exe") << Name();
+            EXPECT_TRUE(Path() == "" || Path().find("idle_child.exe") != std::string::npos);
+        }
         EXPECT_EQ(EntryProcessId(), id);
         // The kept object's memory figure is the system's own business.
         if (id == goneId) {
@@ -256,6 +262,8 @@ TEST(EnumerationFakes, IdleProcessAndTheQuestionMarkName) {
 
     ASSERT_EQ(NextProcessEntry(), 2);
     ProcessApi.getModuleBaseNameA = FakeModuleText;
+    // psapi's own rules, without the image-name query behind them.
+    ProcessApi.queryFullProcessImageNameA = nullptr;
     struct Case {
         const char* written;
         DWORD length;
@@ -324,8 +332,56 @@ TEST(EnumerationFakes, MissingEntryPointsGiveNothing) {
     ProcessApi.getModuleBaseNameA = nullptr;
     ProcessApi.getModuleFileNameExA = nullptr;
     ProcessApi.getProcessMemoryInfo = nullptr;
+    ProcessApi.queryFullProcessImageNameA = nullptr;
     EXPECT_EQ(Name(), "");
     EXPECT_EQ(Path(), "");
     EXPECT_EQ(EntryWorkingSet(), 0u);
     EXPECT_EQ(EntryProcessId(), GetCurrentProcessId());
+}
+
+namespace {
+
+// What the fake image-name query reports; it fails when null.
+const char* FakeImagePath = nullptr;
+
+BOOL WINAPI FakeImageName(HANDLE, DWORD, LPSTR name, DWORD* size) {
+    if (!FakeImagePath) return FALSE;
+    DWORD length = static_cast<DWORD>(strlen(FakeImagePath));
+    if (length >= *size) return FALSE;
+    memcpy(name, FakeImagePath, length + 1);
+    *size = length;
+    return TRUE;
+}
+
+} // namespace
+
+TEST(EnumerationFakes, WherePsapiNamesNothingTheImagePathDoes) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    char ownPath[MAX_PATH];
+    GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+    ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
+    // psapi opens the process but writes nothing, as for a 64-bit process seen
+    // from a 32-bit one: the real image-name query names it.
+    ProcessApi.getModuleBaseNameA = FakeModuleText;
+    ProcessApi.getModuleFileNameExA = FakeModuleText;
+    FakeText = nullptr;
+    FakeLength = 0;
+    EXPECT_EQ(Name(), strrchr(ownPath, '\\') + 1);
+    EXPECT_EQ(lstrcmpiA(Path().c_str(), ownPath), 0) << Path();
+
+    // A path longer than a result may be: the path is cut, the name is whole.
+    ProcessApi.queryFullProcessImageNameA = FakeImageName;
+    std::string longPath = "C:\\" + std::string(400, 'd') + "\\tool.exe";
+    FakeImagePath = longPath.c_str();
+    EXPECT_EQ(Name(), "tool.exe");
+    EXPECT_EQ(Path(), longPath.substr(0, MAX_PROCESS_TEXT));
+    // A failed query leaves both empty; where psapi answers, it is not asked.
+    FakeImagePath = nullptr;
+    EXPECT_EQ(Name(), "");
+    EXPECT_EQ(Path(), "");
+    FakeImagePath = "C:\\other.exe";
+    FakeText = "psapi.exe";
+    FakeLength = 9;
+    EXPECT_EQ(Name(), "psapi.exe");
 }
