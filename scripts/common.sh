@@ -1,10 +1,32 @@
 # Shared by run.sh, test.sh and bench.sh: build, Wine prefix, virtual display.
 # Source it; it defines functions and sets KELVOR_BUILD, WINEPREFIX and friends.
+#
+# Two switches choose what runs where:
+#   KELVOR_BITS=32|64          the build of kelvor: 32-bit (default) or native 64-bit
+#   KELVOR_WINEARCH=win64|win32 the Wine prefix: 64-bit Windows (default), where
+#                              32-bit programs run through WoW64, or 32-bit-only
+# Each build and each prefix has a folder of its own under build/.
 
 KELVOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-KELVOR_BUILD=${KELVOR_BUILD:-$KELVOR_ROOT/build}
-export WINEPREFIX=${WINEPREFIX:-$KELVOR_BUILD/wineprefix}
-export WINEARCH=win32
+KELVOR_OUT=${KELVOR_OUT:-$KELVOR_ROOT/build}
+KELVOR_BITS=${KELVOR_BITS:-32}
+KELVOR_WINEARCH=${KELVOR_WINEARCH:-win64}
+case "$KELVOR_BITS" in
+32) KELVOR_TOOLCHAIN=mingw-i686 ;;
+64) KELVOR_TOOLCHAIN=mingw-x86_64 ;;
+*) echo "KELVOR_BITS must be 32 or 64" >&2; exit 2 ;;
+esac
+case "$KELVOR_WINEARCH" in
+win64 | win32) ;;
+*) echo "KELVOR_WINEARCH must be win64 or win32" >&2; exit 2 ;;
+esac
+if [ "$KELVOR_BITS" = 64 ] && [ "$KELVOR_WINEARCH" = win32 ]; then
+    echo "a 64-bit build needs a 64-bit prefix (KELVOR_WINEARCH=win64)" >&2
+    exit 2
+fi
+KELVOR_BUILD=${KELVOR_BUILD:-$KELVOR_OUT/$KELVOR_TOOLCHAIN}
+export WINEARCH=$KELVOR_WINEARCH
+export WINEPREFIX=${WINEPREFIX:-$KELVOR_OUT/wine-$KELVOR_WINEARCH}
 export WINEDEBUG=${WINEDEBUG:--all}
 KELVOR_XVFB_PID=
 KELVOR_STARTED_SERVER=
@@ -12,38 +34,47 @@ KELVOR_STARTED_SERVER=
 kelvor_build() {
     mkdir -p "$KELVOR_BUILD"
     cmake -S "$KELVOR_ROOT" -B "$KELVOR_BUILD" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$KELVOR_ROOT/cmake/mingw-i686.cmake" >"$KELVOR_BUILD/configure.log" 2>&1 \
+        -DCMAKE_TOOLCHAIN_FILE="$KELVOR_ROOT/cmake/$KELVOR_TOOLCHAIN.cmake" >"$KELVOR_BUILD/configure.log" 2>&1 \
         || { cat "$KELVOR_BUILD/configure.log"; return 1; }
     cmake --build "$KELVOR_BUILD" -j "$(nproc)"
 }
 
 # A private prefix with a virtual desktop (so that windows get captions and focus
-# works without a window manager) and no crash dialog. Made once per build folder.
+# works without a window manager) and no crash dialog. Made once per architecture.
 kelvor_prefix() {
     if [ ! -f "$WINEPREFIX/.kelvor-ready" ]; then
+        rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$KELVOR_BUILD/wineboot.log" 2>&1
-        wine regedit /S "$KELVOR_ROOT/scripts/prefix.reg" >>"$KELVOR_BUILD/wineboot.log" 2>&1
+        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$KELVOR_OUT/wineboot-$WINEARCH.log" 2>&1
+        wine regedit /S "$KELVOR_ROOT/scripts/prefix.reg" >>"$KELVOR_OUT/wineboot-$WINEARCH.log" 2>&1
         wineserver -w
         touch "$WINEPREFIX/.kelvor-ready"
     fi
 }
 
-# Starts Xvfb on the first free display number from 90 on, unless told to use
-# the caller's display (KELVOR_USE_DISPLAY=1).
+# Starts Xvfb on a display number that it picks itself (-displayfd hands the
+# number back once the server listens), so that runs started at the same moment
+# never collide. Uses the caller's display instead when KELVOR_USE_DISPLAY=1.
 kelvor_display() {
     if [ "${KELVOR_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
-    local n=${KELVOR_DISPLAY_FROM:-90}
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$KELVOR_BUILD/xvfb.log" 2>&1 &
+    local numberFile
+    numberFile=$(mktemp "$KELVOR_OUT/xvfb-display.XXXXXX")
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" \
+        >"$KELVOR_OUT/xvfb.log" 2>&1 &
     KELVOR_XVFB_PID=$!
-    export DISPLAY=":$n"
+    local n=""
     for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        n=$(tr -dc 0-9 <"$numberFile")
+        [ -n "$n" ] && break
+        kill -0 "$KELVOR_XVFB_PID" 2>/dev/null || break
         sleep 0.1
     done
-    echo "Xvfb did not start on :$n" >&2
-    return 1
+    rm -f "$numberFile"
+    if [ -z "$n" ]; then
+        echo "Xvfb did not start (see $KELVOR_OUT/xvfb.log)" >&2
+        return 1
+    fi
+    export DISPLAY=":$n"
 }
 
 # One persistent wineserver for the whole run: each Wine process then starts fast.
@@ -53,7 +84,7 @@ kelvor_wineserver() {
     # The first Wine process starts the prefix's services, which inherit its
     # output handles: start them here, writing to a file, so that no later
     # program's output pipe is held open by them.
-    wine cmd /c exit >"$KELVOR_BUILD/wine-warmup.log" 2>&1 </dev/null
+    wine cmd /c exit >"$KELVOR_OUT/wine-warmup.log" 2>&1 </dev/null
     kelvor_settle
 }
 
@@ -83,6 +114,7 @@ kelvor_cleanup() {
 # prefix and wineserver, torn down when the calling script exits.
 kelvor_prepare() {
     bash "$KELVOR_ROOT/scripts/setup.sh"
+    mkdir -p "$KELVOR_OUT"
     kelvor_build
     trap kelvor_cleanup EXIT
     kelvor_display

@@ -6,7 +6,7 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-for p in cmake make g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick googletest x11-utils; do
+for p in cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick googletest x11-utils; do
   have "$p" || need+=("$p")
 done
 

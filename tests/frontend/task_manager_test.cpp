@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -23,18 +24,29 @@ namespace {
 
 constexpr const char* TITLE = "KELVOR - Task Manager";
 
-// Ids of the processes running now, from the system's tool-help snapshot.
-std::set<DWORD> RunningProcessIds() {
-    std::set<DWORD> ids;
+// The processes running now, id to executable name, from the system's tool-help snapshot.
+std::map<DWORD, std::string> RunningProcesses() {
+    std::map<DWORD, std::string> processes;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more;
          more = Process32Next(snapshot, &entry)) {
-        ids.insert(entry.th32ProcessID);
+        processes[entry.th32ProcessID] = entry.szExeFile;
     }
     CloseHandle(snapshot);
-    return ids;
+    return processes;
+}
+
+// True on 64-bit Windows, where this program may itself run through WoW64.
+bool SystemIs64Bit() {
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           lstrcmpiA(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
 }
 
 class TaskManager : public ::testing::Test {
@@ -165,9 +177,9 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
 TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
     ChildProcess child;
     ASSERT_TRUE(child.Start("idle_child.exe"));
-    std::set<DWORD> before = RunningProcessIds();
+    std::map<DWORD, std::string> before = RunningProcesses();
     ASSERT_TRUE(session.PressList());
-    std::set<DWORD> after = RunningProcessIds();
+    std::map<DWORD, std::string> after = RunningProcesses();
 
     std::set<DWORD> listed;
     for (int row = 0, n = session.RowCount(); row < n; ++row) {
@@ -178,7 +190,7 @@ TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
         EXPECT_TRUE(before.count(id) || after.count(id)) << "not a running process: " << id;
     }
     // Everything that ran throughout is listed.
-    for (DWORD id : before) {
+    for (const auto& [id, name] : before) {
         if (after.count(id)) {
             EXPECT_TRUE(listed.count(id)) << "missing process " << id;
         }
@@ -195,6 +207,39 @@ TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
     for (int r = 0, n = session.RowCount(); r < n; ++r) {
         EXPECT_TRUE(ids.insert(session.Cell(r, 1)).second)
             << "listed twice: " << session.Cell(r, 1);
+    }
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
+    // Both kinds of process side by side where the system runs both.
+    ChildProcess children[2];
+    const char* programs[] = {"idle_child32.exe", "idle_child64.exe"};
+    const int kinds = SystemIs64Bit() ? 2 : 1;
+    for (int i = 0; i < kinds; ++i)
+        ASSERT_TRUE(children[i].Start(programs[i])) << programs[i];
+    ASSERT_TRUE(session.PressList());
+    std::map<DWORD, std::string> running = RunningProcesses();
+
+    int named = 0;
+    for (int row = 0, n = session.RowCount(); row < n; ++row) {
+        const DWORD id = std::stoul(session.Cell(row, 1));
+        auto process = running.find(id);
+        if (process == running.end()) continue; // ended since
+        SCOPED_TRACE(process->second);
+        const std::string name = session.Cell(row, 0), file = session.Cell(row, 2);
+        EXPECT_EQ(lstrcmpiA(name.c_str(), process->second.c_str()), 0) << name;
+        EXPECT_TRUE(EndsWithIgnoringCase(file, "\\" + process->second)) << file;
+        ++named;
+    }
+    EXPECT_GT(named, 3);
+    for (int i = 0; i < kinds; ++i) {
+        int row = session.RowOfProcess(children[i].id());
+        ASSERT_GE(row, 0) << programs[i];
+        char path[MAX_PATH];
+        PathBesideTests(programs[i], path);
+        EXPECT_EQ(session.Cell(row, 0), programs[i]);
+        EXPECT_EQ(lstrcmpiA(session.Cell(row, 2).c_str(), path), 0) << session.Cell(row, 2);
     }
     EXPECT_EQ(session.Close(), 1);
 }
@@ -371,8 +416,12 @@ BOOL WINAPI OneProcess(DWORD* ids, DWORD, DWORD* written) {
     return TRUE;
 }
 
+// At or above 2 GiB, and on a 64-bit build above 4 GiB.
+constexpr bool WIDE_SIZES = sizeof(SIZE_T) == 8;
+constexpr unsigned long long HUGE_WORKING_SET = WIDE_SIZES ? 6000000000ull : 3000000000ull;
+
 BOOL WINAPI HugeWorkingSet(HANDLE, PROCESS_MEMORY_COUNTERS* counters, DWORD) {
-    counters->WorkingSetSize = 3000000000u;
+    counters->WorkingSetSize = static_cast<SIZE_T>(HUGE_WORKING_SET);
     return TRUE;
 }
 
@@ -398,7 +447,8 @@ TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownUnsigned) {
     BuildMainWindow();
     ListProcesses();
     ASSERT_EQ(CountRows(LIST_PROCESSES), 1);
-    EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_MEMORY), "3000000000");
+    EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_MEMORY),
+                 WIDE_SIZES ? "6000000000" : "3000000000");
     char id[16];
     wsprintfA(id, "%ld", static_cast<long>(GetCurrentProcessId()));
     EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_HANDLE), id);

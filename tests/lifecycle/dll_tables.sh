@@ -3,12 +3,13 @@
 # Windows system libraries below (never psapi.dll, which is bound at run time),
 # and it exports exactly one entry, named Main.
 set -euo pipefail
-dll=${1:?usage: dll_tables.sh path/to/kelvor.dll}
+objdump=${1:?usage: dll_tables.sh OBJDUMP path/to/kelvor.dll}
+dll=${2:?usage: dll_tables.sh OBJDUMP path/to/kelvor.dll}
 allowed=" kernel32.dll user32.dll gdi32.dll comctl32.dll advapi32.dll msvcrt.dll "
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
 
-dump=$(i686-w64-mingw32-objdump -p "$dll")
+dump=$("$objdump" -p "$dll")
 
 imports=$(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u)
 [ -n "$imports" ] || fail "no import table found"
