@@ -161,8 +161,15 @@ bool FindDllHeaps() {
     return DllHeapCount > 0;
 }
 
-bool Fail(int round, const char* step) {
-    fprintf(stderr, "round %d: %s failed\n", round, step);
+// Says which step failed, with what the window shows: the child's status and
+// the text of a message box, if one came up.
+bool Fail(TaskManagerSession& session, DWORD child, int round, const char* step) {
+    int row = session.RowOfProcess(child);
+    std::string status = row >= 0 ? session.Cell(row, COL_STATUS) : "(no row)";
+    HWND box = session.WaitMessageBox(1000);
+    std::string text = box ? WindowText(GetDlgItem(box, 0xFFFF)) : "none";
+    fprintf(stderr, "round %d: %s failed; the child's status: %s; message box: %s\n", round, step,
+            status.c_str(), text.c_str());
     return false;
 }
 
@@ -172,21 +179,24 @@ bool Press(TaskManagerSession& session, intptr_t button) {
 
 // One round; the child is left running and its row as it was.
 bool Round(TaskManagerSession& session, DWORD child, int round) {
-    if (!session.PressList()) return Fail(round, "LIST");
+    if (!session.PressList()) return Fail(session, child, round, "LIST");
     int row = session.RowOfProcess(child);
-    if (row < 0) return Fail(round, "finding the child's row");
-    if (!session.ClickRow(row) || !session.IsSelected(row)) return Fail(round, "select");
+    if (row < 0) return Fail(session, child, round, "finding the child's row");
+    if (!session.ClickRow(row) || !session.IsSelected(row))
+        return Fail(session, child, round, "select");
     if (!Press(session, BTN_PAUSE) || session.Cell(row, COL_STATUS) != "PAUSE") {
-        return Fail(round, "PAUSE");
+        return Fail(session, child, round, "PAUSE");
     }
     // The buttons follow the row's new status from its next click on.
     if (!session.ClickRow(row) || !Press(session, BTN_RESUME) ||
         session.Cell(row, COL_STATUS) != "RUN") {
-        return Fail(round, "RESUME");
+        return Fail(session, child, round, "RESUME");
     }
-    if (!session.ClickRow(row) || !Press(session, BTN_KILL)) return Fail(round, "KILL");
+    if (!session.ClickRow(row) || !Press(session, BTN_KILL))
+        return Fail(session, child, round, "KILL");
     HWND box = session.WaitMessageBox();
-    if (!box || !session.AnswerMessageBox(box, IDNO)) return Fail(round, "answering No");
+    if (!box) return Fail(session, child, round, "waiting for the KILL question");
+    if (!session.AnswerMessageBox(box, IDNO)) return Fail(session, child, round, "answering No");
     return true;
 }
 
