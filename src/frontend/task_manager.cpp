@@ -39,18 +39,26 @@ static Selection ScanSelection() {
     return selection;
 }
 
+static void EnableButton(intptr_t button, bool enabled) {
+    DisableControl(button, enabled ? 0 : 1);
+}
+
+static void DisableCommandButtons() {
+    EnableButton(BTN_PAUSE, false);
+    EnableButton(BTN_RESUME, false);
+    EnableButton(BTN_KILL, false);
+}
+
 // PAUSE and KILL for a running row, RESUME and KILL for a paused one, nothing otherwise.
 static void UpdateButtons(const Selection& selection) {
-    DisableControl(BTN_PAUSE, 1);
-    DisableControl(BTN_RESUME, 1);
-    DisableControl(BTN_KILL, 1);
+    DisableCommandButtons();
     if (selection.row < 0) return;
     if (TextEquals(selection.status, STATUS_RUN)) {
-        DisableControl(BTN_PAUSE, 0);
-        DisableControl(BTN_KILL, 0);
+        EnableButton(BTN_PAUSE, true);
+        EnableButton(BTN_KILL, true);
     } else if (TextEquals(selection.status, STATUS_PAUSE)) {
-        DisableControl(BTN_RESUME, 0);
-        DisableControl(BTN_KILL, 0);
+        EnableButton(BTN_RESUME, true);
+        EnableButton(BTN_KILL, true);
     }
 }
 
@@ -62,10 +70,10 @@ static uint32_t RowProcessId(intptr_t row) {
 // Shows text in a box titled with the main window's caption; returns the answer.
 static int32_t AskUser(const char* text, UINT flags) {
     ScratchMark mark;
-    char* title = ScratchFreeEnd;
+    // The caption is the first text written since the mark, so it starts there.
     GetWindowCaption(WIN_MAIN);
     ScratchKeepText();
-    return ShowMessage(title, text, flags);
+    return ShowMessage(mark.start(), text, flags);
 }
 
 // Pause and resume: act on the row's process, then mark the row or report the failure.
@@ -80,8 +88,9 @@ static void ActOnRow(intptr_t row, int32_t (*action)(uint32_t), const char* stat
 
 static void KillRow(intptr_t row) {
     ScratchMark mark;
-    char* question = ScratchPutText("KILL:");
-    GetCellText(LIST_PROCESSES, row, COL_NAME); // lands right after "KILL:"
+    const char* name = GetCellText(LIST_PROCESSES, row, COL_NAME);
+    ScratchKeepText();
+    const char* question = ScratchJoinText("KILL:", name);
     ScratchKeepText();
     if (AskUser(question, MB_YESNO) != IDYES) return;
     if (TerminateProcessById(RowProcessId(row), 0)) {
@@ -142,9 +151,7 @@ extern "C" int Main() {
     BuildMainWindow();
     // Without its window the loop could never see the close event.
     if (!AppWindowHandle(WIN_MAIN)) return 0;
-    DisableControl(BTN_PAUSE, 1);
-    DisableControl(BTN_RESUME, 1);
-    DisableControl(BTN_KILL, 1);
+    DisableCommandButtons();
 
     while (true) {
         int32_t event = WaitEvent();

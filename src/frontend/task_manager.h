@@ -1,23 +1,10 @@
-// The task manager's window and its event loop.
+// The task manager's event loop and its commands.
 #pragma once
 
 #include <stdint.h>
 
-constexpr intptr_t WIN_MAIN = 0;
-constexpr intptr_t LIST_PROCESSES = 0;
-constexpr intptr_t BTN_PAUSE = 1;
-constexpr intptr_t BTN_RESUME = 2;
-constexpr intptr_t BTN_KILL = 3;
-constexpr intptr_t BTN_LIST = 4;
+#include "frontend/main_window.h"
 
-constexpr intptr_t COL_NAME = 0;
-constexpr intptr_t COL_HANDLE = 1;
-constexpr intptr_t COL_FILE = 2;
-constexpr intptr_t COL_MEMORY = 3;
-constexpr intptr_t COL_STATUS = 4;
-
-// Opens the main window with its list and four buttons.
-void BuildMainWindow();
 // The LIST command: removes every row, then adds one "RUN" row per process of a
 // fresh snapshot, with the list's repainting held until the end.
 void ListProcesses();
