@@ -62,6 +62,13 @@ class TaskManager : public ::testing::Test {
         return row;
     }
 
+    // Starts a counting child with that many threads, lists it and selects its row.
+    void SelectCountingChild(int threads) {
+        ASSERT_TRUE(child.Start(threads));
+        row = ListAndSelect(child.id());
+        ASSERT_GE(row, 0);
+    }
+
     // Clicks a button of the window and returns once the click has been handled.
     bool Press(intptr_t button) {
         return session.ClickControl(session.button(static_cast<int>(button)));
@@ -112,6 +119,8 @@ class TaskManager : public ::testing::Test {
     }
 
     TaskManagerSession session;
+    CountingChild child; // started by SelectCountingChild
+    int row = -1;        // the row that SelectCountingChild selected
 };
 
 TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
@@ -175,17 +184,17 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
 }
 
 TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
-    ChildProcess child;
-    ASSERT_TRUE(child.Start("idle_child.exe"));
+    ChildProcess idle;
+    ASSERT_TRUE(idle.Start("idle_child.exe"));
     std::map<DWORD, std::string> before = RunningProcesses();
     ASSERT_TRUE(session.PressList());
     std::map<DWORD, std::string> after = RunningProcesses();
 
     std::set<DWORD> listed;
-    for (int row = 0, n = session.RowCount(); row < n; ++row) {
-        DWORD id = std::stoul(session.Cell(row, 1));
+    for (int r = 0, n = session.RowCount(); r < n; ++r) {
+        DWORD id = std::stoul(session.Cell(r, 1));
         EXPECT_TRUE(listed.insert(id).second) << "listed twice: " << id;
-        EXPECT_EQ(session.Cell(row, 4), "RUN");
+        EXPECT_EQ(session.Cell(r, 4), "RUN");
         // Anything listed ran at one of the two moments around the LIST.
         EXPECT_TRUE(before.count(id) || after.count(id)) << "not a running process: " << id;
     }
@@ -195,7 +204,7 @@ TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
             EXPECT_TRUE(listed.count(id)) << "missing process " << id;
         }
     }
-    int row = session.RowOfProcess(child.id());
+    row = session.RowOfProcess(idle.id());
     ASSERT_GE(row, 0);
     EXPECT_EQ(session.Cell(row, 0), "idle_child.exe");
     EXPECT_NE(session.Cell(row, 2).find("idle_child.exe"), std::string::npos);
@@ -222,19 +231,19 @@ TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
     std::map<DWORD, std::string> running = RunningProcesses();
 
     int named = 0;
-    for (int row = 0, n = session.RowCount(); row < n; ++row) {
-        const DWORD id = std::stoul(session.Cell(row, 1));
+    for (int r = 0, n = session.RowCount(); r < n; ++r) {
+        const DWORD id = std::stoul(session.Cell(r, 1));
         auto process = running.find(id);
         if (process == running.end()) continue; // ended since
         SCOPED_TRACE(process->second);
-        const std::string name = session.Cell(row, 0), file = session.Cell(row, 2);
+        const std::string name = session.Cell(r, 0), file = session.Cell(r, 2);
         EXPECT_EQ(lstrcmpiA(name.c_str(), process->second.c_str()), 0) << name;
         EXPECT_TRUE(EndsWithIgnoringCase(file, "\\" + process->second)) << file;
         ++named;
     }
     EXPECT_GT(named, 3);
     for (int i = 0; i < kinds; ++i) {
-        int row = session.RowOfProcess(children[i].id());
+        row = session.RowOfProcess(children[i].id());
         ASSERT_GE(row, 0) << programs[i];
         char path[MAX_PATH];
         PathBesideTests(programs[i], path);
@@ -245,10 +254,7 @@ TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
 }
 
 TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
-    CountingChild child;
-    ASSERT_TRUE(child.Start(2));
-    int row = ListAndSelect(child.id());
-    ASSERT_GE(row, 0);
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
     EXPECT_EQ(Buttons(), "101"); // a running row: PAUSE and KILL
 
     PauseRow(row);
@@ -291,10 +297,7 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
 }
 
 TEST_F(TaskManager, ListAfterAPauseShowsRunAndNoRowSelected) {
-    CountingChild child;
-    ASSERT_TRUE(child.Start(1));
-    int row = ListAndSelect(child.id());
-    ASSERT_GE(row, 0);
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
     PauseRow(row);
 
     ASSERT_TRUE(session.PressList());
@@ -308,10 +311,7 @@ TEST_F(TaskManager, ListAfterAPauseShowsRunAndNoRowSelected) {
 }
 
 TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
-    CountingChild child;
-    ASSERT_TRUE(child.Start(1));
-    int row = ListAndSelect(child.id());
-    ASSERT_GE(row, 0);
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
     // Pause it, then let it end behind the window's back: RESUME is offered but fails.
     PauseRow(row);
     child.process().End();
@@ -345,7 +345,7 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
 }
 
 TEST_F(TaskManager, PausingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
-    int row = ListAndSelect(GetCurrentProcessId());
+    row = ListAndSelect(GetCurrentProcessId());
     ASSERT_GE(row, 0);
     ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
     EXPECT_EQ(session.Cell(row, 4), "RUN");
@@ -356,8 +356,8 @@ TEST_F(TaskManager, PausingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
 TEST_F(TaskManager, CommandsWithoutASelectionDoNothing) {
     ASSERT_TRUE(session.PressList());
     // Right after LIST no row is selected, and the buttons stay disabled.
-    for (int row = 0, n = session.RowCount(); row < n; ++row)
-        EXPECT_FALSE(session.IsSelected(row));
+    for (int r = 0, n = session.RowCount(); r < n; ++r)
+        EXPECT_FALSE(session.IsSelected(r));
     EXPECT_EQ(Buttons(), "000");
     // A command that arrives anyway (posted, as a stray click would) changes nothing.
     PostMessageA(session.window(), WM_COMMAND, MAKEWPARAM(BTN_PAUSE, BN_CLICKED),
