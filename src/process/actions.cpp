@@ -50,27 +50,41 @@ int32_t ResumeProcessThreads(uint32_t processId) {
 
 int32_t TerminateProcessById(uint32_t processId, uint32_t exitCode) {
     // Lets the kill reach processes that the token may open only as a debugger;
-    // whether that worked does not matter, the kill is tried anyway.
-    EnablePrivilege(DEBUG_PRIVILEGE);
+    // whether that worked does not matter, the kill is tried anyway. The access is
+    // checked when the process is opened, so the privilege goes back to its former
+    // state right after that.
+    EnabledPrivilege debug = EnablePrivilege(DEBUG_PRIVILEGE);
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    RestorePrivilege(debug);
     if (!process) return 0;
     BOOL terminated = TerminateProcess(process, exitCode);
     CloseHandle(process);
     return terminated;
 }
 
-void EnablePrivilege(const char* privilegeName) {
+EnabledPrivilege EnablePrivilege(const char* privilegeName) {
     // A failed step leaves its output zero and the steps after it fail quietly.
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
+    EnabledPrivilege enabled = {};
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &enabled.token);
     LUID privilege = {};
     LookupPrivilegeValueA("", privilegeName, &privilege); // "": the local system
     TOKEN_PRIVILEGES request = {};
     request.PrivilegeCount = 1;
     request.Privileges[0].Luid = privilege;
     request.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    TOKEN_PRIVILEGES previous = {};
     DWORD previousLength = 0;
-    AdjustTokenPrivileges(token, FALSE, &request, sizeof(request), &previous, &previousLength);
-    if (token) CloseHandle(token);
+    // The previous state lists only what the call changed: nothing when the
+    // privilege was enabled already or the token does not hold it.
+    AdjustTokenPrivileges(enabled.token, FALSE, &request, sizeof(request), &enabled.previous,
+                          &previousLength);
+    return enabled;
+}
+
+void RestorePrivilege(EnabledPrivilege& enabled) {
+    if (!enabled.token) return;
+    if (enabled.previous.PrivilegeCount != 0) {
+        AdjustTokenPrivileges(enabled.token, FALSE, &enabled.previous, 0, nullptr, nullptr);
+    }
+    CloseHandle(enabled.token);
+    enabled.token = nullptr;
 }

@@ -182,43 +182,47 @@ PrivilegeState DebugPrivilegeState() {
     return state;
 }
 
-void DisableDebugPrivilege() {
+void SetDebugPrivilege(bool enabled) {
     HANDLE token = nullptr;
     OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
     TOKEN_PRIVILEGES request = {};
     request.PrivilegeCount = 1;
     LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &request.Privileges[0].Luid);
+    request.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
     AdjustTokenPrivileges(token, FALSE, &request, sizeof(request), nullptr, nullptr);
     if (token) CloseHandle(token);
 }
 
 } // namespace
 
-TEST(Kill, RequestEnablesTheDebugPrivilegeTheTokenHolds) {
+TEST(Kill, LeavesTheDebugPrivilegeAsItWas) {
     ModuleScope module;
-    ChildProcess ended, victim;
+    ChildProcess ended, victims[2];
     const DWORD freeId = EndedChildId(ended, false);
     ASSERT_NE(freeId, 0u);
-    ASSERT_TRUE(victim.Start("idle_child.exe"));
 
     if (DebugPrivilegeState() == PrivilegeState::NotHeld) {
         // Nothing to enable: a kill request neither grants the privilege nor
         // stops trying the kill.
         printf("note: this token does not hold the debug privilege\n");
+        ASSERT_TRUE(victims[0].Start("idle_child.exe"));
         EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
+        EXPECT_NE(TerminateProcessById(victims[0].id(), 0), 0);
         EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::NotHeld);
-        EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
         return;
     }
-
-    // Both a failed and a successful kill enable it.
-    DisableDebugPrivilege();
-    ASSERT_EQ(DebugPrivilegeState(), PrivilegeState::Disabled);
-    EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
-    EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::Enabled);
-
-    DisableDebugPrivilege();
-    ASSERT_EQ(DebugPrivilegeState(), PrivilegeState::Disabled);
-    EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
-    EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::Enabled);
+    // The privilege is enabled only around the kill, failed or successful.
+    for (bool enabled : {false, true}) {
+        SCOPED_TRACE(enabled ? "enabled before" : "disabled before");
+        const PrivilegeState before = enabled ? PrivilegeState::Enabled : PrivilegeState::Disabled;
+        ChildProcess& victim = victims[enabled];
+        ASSERT_TRUE(victim.Start("idle_child.exe"));
+        SetDebugPrivilege(enabled);
+        ASSERT_EQ(DebugPrivilegeState(), before);
+        EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
+        EXPECT_EQ(DebugPrivilegeState(), before);
+        EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
+        EXPECT_TRUE(victim.WaitForExit(5000));
+        EXPECT_EQ(DebugPrivilegeState(), before);
+    }
 }
