@@ -183,7 +183,11 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
     EXPECT_EQ(session.Close(), 1);
 }
 
-TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
+TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
+    // More processes than 256, the most that a snapshot of 1024 bytes could hold.
+    ChildProcess more[260];
+    for (ChildProcess& child : more)
+        ASSERT_TRUE(child.Start("idle_child.exe"));
     ChildProcess idle;
     ASSERT_TRUE(idle.Start("idle_child.exe"));
     std::map<DWORD, std::string> before = RunningProcesses();
@@ -204,6 +208,7 @@ TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
             EXPECT_TRUE(listed.count(id)) << "missing process " << id;
         }
     }
+    EXPECT_GT(listed.size(), 261u);
     row = session.RowOfProcess(idle.id());
     ASSERT_GE(row, 0);
     EXPECT_EQ(session.Cell(row, 0), "idle_child.exe");
@@ -296,17 +301,53 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(session.Close(), 1);
 }
 
-TEST_F(TaskManager, ListAfterAPauseShowsRunAndNoRowSelected) {
-    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
+TEST_F(TaskManager, ListShowsAPausedProcessPausedUntilItIsResumed) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
     PauseRow(row);
 
     ASSERT_TRUE(session.PressList());
     row = session.RowOfProcess(child.id());
     ASSERT_GE(row, 0);
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Cell(row, 4), "PAUSE");
     EXPECT_FALSE(session.IsSelected(row));
-    // The child is still paused: the status only records what the window did.
     EXPECT_TRUE(child.StaysStill(200));
+    Select(row);
+    EXPECT_EQ(Buttons(), "011");
+
+    // One RESUME undoes the one PAUSE: every thread runs again.
+    ASSERT_TRUE(Press(BTN_RESUME));
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_TRUE(child.AllCount());
+    for (DWORD thread : ThreadIdsOf(child.id()))
+        EXPECT_EQ(SuspendCountOf(thread), 0) << "thread " << thread;
+    ASSERT_TRUE(session.PressList());
+    EXPECT_EQ(session.Cell(session.RowOfProcess(child.id()), 4), "RUN");
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, ARowActsOnlyOnTheProcessItWasListedFor) {
+    CountingChild other;
+    ASSERT_TRUE(other.Start(1));
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
+    // The row's id now names another live process, as when the system has given
+    // the id of an ended process to a new one.
+    session.SetCell(row, 1, std::to_string(other.id()));
+
+    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_TRUE(other.AllCount());
+
+    ASSERT_TRUE(Press(BTN_KILL));
+    HWND box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
+    box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "ERROR: can not kill process!");
+    EXPECT_TRUE(session.AnswerMessageBox(box, IDOK));
+    EXPECT_EQ(other.process().ExitCode(), DWORD(STILL_ACTIVE));
+    EXPECT_TRUE(other.AllCount());
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
     EXPECT_EQ(session.Close(), 1);
 }
 

@@ -136,6 +136,13 @@ std::string TaskManagerSession::Cell(int row, int column) const {
     return text;
 }
 
+void TaskManagerSession::SetCell(int row, int column, const std::string& text) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(list_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
 int TaskManagerSession::RowOfProcess(DWORD processId) const {
     std::string id = std::to_string(processId);
     for (int row = 0, n = RowCount(); row < n; ++row) {

@@ -34,6 +34,8 @@ class TaskManagerSession {
 
     int RowCount() const;
     std::string Cell(int row, int column) const;
+    // Writes a cell's text behind the window's back (as the list control itself would).
+    void SetCell(int row, int column, const std::string& text);
     // The row whose Handle cell is the process id; -1 when there is none.
     int RowOfProcess(DWORD processId) const;
     bool IsSelected(int row) const;
