@@ -7,7 +7,7 @@
 // that let the process run on.
 //
 // The children are this program (run as "pause_bench threads N PARENT") and the
-// tests' idle_child.exe and churning_child.exe from the same folder.
+// tests' idle_child.exe and counting_child.exe from the same folder.
 #include <windows.h>
 #include <tlhelp32.h>
 #include <stdio.h>
@@ -205,7 +205,7 @@ static void MeasureChurn(int lifetimeMs, int pauses) {
     wsprintfA(arguments, "%lu %s %d %d", GetCurrentProcessId(), boardName, CHURN_CHAINS,
               lifetimeMs);
     DWORD child = 0;
-    HANDLE process = board ? StartChild("churning_child.exe", arguments, &child) : nullptr;
+    HANDLE process = board ? StartChild("counting_child.exe", arguments, &child) : nullptr;
     if (!process) {
         printf("churning child: could not be started\n");
         return;

@@ -358,7 +358,7 @@ TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
     // many walks on a busy machine, since under Wine a thread snapshot can take
     // longer than a thread lives; see the pause benchmark.)
     CountingChild child;
-    ASSERT_TRUE(child.StartChurning(16, 50));
+    ASSERT_TRUE(child.Start(16, 50));
     const LONG started = child.ThreadsStarted();
     ASSERT_TRUE(PumpWait([&] { return child.ThreadsStarted() - started >= 100; }, 1000))
         << "the child does not start hundreds of threads a second";

@@ -78,17 +78,7 @@ CountingChild::~CountingChild() {
     if (mapping_) CloseHandle(mapping_);
 }
 
-bool CountingChild::Start(int threads) {
-    return Launch("counting_child.exe", threads, "");
-}
-
-bool CountingChild::StartChurning(int chains, DWORD lifetimeMs) {
-    char lifetime[16];
-    snprintf(lifetime, sizeof(lifetime), "%lu", lifetimeMs);
-    return Launch("churning_child.exe", chains, lifetime);
-}
-
-bool CountingChild::Launch(const char* program, int threads, const char* moreArguments) {
+bool CountingChild::Start(int threads, DWORD lifetimeMs) {
     char name[64];
     static int serial = 0;
     snprintf(name, sizeof(name), "kelvor-counters-%lu-%d", GetCurrentProcessId(), ++serial);
@@ -98,9 +88,9 @@ bool CountingChild::Launch(const char* program, int threads, const char* moreArg
     board_ = static_cast<CounterBoard*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
     if (!board_) return false;
     threads_ = threads;
-    char arguments[128];
-    snprintf(arguments, sizeof(arguments), "%s %d %s", name, threads, moreArguments);
-    if (!child_.Start(program, arguments)) return false;
+    char arguments[96];
+    snprintf(arguments, sizeof(arguments), "%s %d %lu", name, threads, lifetimeMs);
+    if (!child_.Start("counting_child.exe", arguments)) return false;
     DWORD start = GetTickCount();
     while (board_->threadsStarted < threads) {
         if (GetTickCount() - start > 10000 || child_.WaitForExit(0)) return false;

@@ -47,14 +47,9 @@ class CountingChild {
     CountingChild& operator=(const CountingChild&) = delete;
 
     // Starts the child with threads counting threads and waits until every one counts.
-    bool Start(int threads);
-    // Starts churning_child.exe instead: chains counting thread chains whose every
-    // thread counts for lifetimeMs, starts its successor and ends. Waits until
-    // every chain counts.
-    bool StartChurning(int chains, DWORD lifetimeMs);
-    // Threads the child has started so far (for the churning child, every thread
-    // of every chain).
-    LONG ThreadsStarted() const { return board_ ? board_->threadsStarted : 0; }
+    // With a lifetime, each of them is a chain of threads instead: every thread counts
+    // for lifetimeMs, starts its successor and ends.
+    bool Start(int threads, DWORD lifetimeMs = 0);
     ChildProcess& process() { return child_; }
     DWORD id() const { return child_.id(); }
     // True once every counter has moved on from its value at the call.
@@ -65,10 +60,10 @@ class CountingChild {
     // True when no counter changes during the whole window.
     bool StaysStill(DWORD windowMs) const;
 
+    // Threads the child has started so far, every thread of every chain included.
+    LONG ThreadsStarted() const { return board_ ? board_->threadsStarted : 0; }
+
   private:
-    // Makes the board, starts program with its name, threads and moreArguments, and
-    // waits until every one of the threads counts.
-    bool Launch(const char* program, int threads, const char* moreArguments);
     void Read(LONG (&out)[COUNTER_BOARD_MAX_THREADS]) const;
 
     HANDLE mapping_ = nullptr;
