@@ -4,10 +4,14 @@
 #include <windows.h>
 #include <stdint.h>
 
-// Suspends every thread of the process found in a thread snapshot. 1 when the
-// snapshot held a thread of it, else 0. Refuses (0) the process that hosts the library.
+// Suspends every thread of the process once, walking thread snapshots again until
+// a walk finds no thread that this call has not suspended, so that threads started
+// meanwhile are caught. 1 when every thread was suspended; 0, with every suspension
+// of this call undone, when a thread refuses, the process has no thread or does not
+// settle within 64 walks and 3 seconds. Refuses (0) the process that hosts the library.
 int32_t SuspendProcessThreads(uint32_t processId);
-// Resumes every thread of the process; results as SuspendProcessThreads.
+// Resumes every thread of the process in one snapshot walk; 1 when at least one
+// thread of it was resumed, else 0.
 int32_t ResumeProcessThreads(uint32_t processId);
 // Terminates the process with the exit code, with the debug privilege enabled while
 // the process is opened and put back as it was right after. TerminateProcess's

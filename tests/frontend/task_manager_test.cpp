@@ -7,8 +7,10 @@
 #include <tlhelp32.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "frontend/task_manager.h"
 #include "process/process_api.h"
@@ -62,9 +64,10 @@ class TaskManager : public ::testing::Test {
         return row;
     }
 
-    // Starts a counting child with that many threads, lists it and selects its row.
-    void SelectCountingChild(int threads) {
-        ASSERT_TRUE(child.Start(threads));
+    // Starts a counting child with that many threads (chains of threads that live
+    // lifetimeMs each, if given), lists it and selects its row.
+    void SelectCountingChild(int threads, DWORD lifetimeMs = 0) {
+        ASSERT_TRUE(child.Start(threads, lifetimeMs));
         row = ListAndSelect(child.id());
         ASSERT_GE(row, 0);
     }
@@ -434,6 +437,75 @@ TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
     TapKey(VK_TAB, true);
     EXPECT_TRUE(PumpWait([&] { return FocusOf(session.mainThreadId()) == list; }));
     EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
+    // 16 chains of threads that each count for 50 ms, start their successor and
+    // end: a few hundred new threads a second. (Shorter lives make the pause take
+    // many walks on a busy machine, since under Wine a thread snapshot can take
+    // longer than a thread lives; see the pause benchmark.)
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(16, 50));
+    const LONG started = child.ThreadsStarted();
+    ASSERT_TRUE(PumpWait([&] { return child.ThreadsStarted() - started >= 100; }, 1000))
+        << "the child does not start hundreds of threads a second";
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        // Once PAUSE is done no counter may move, and every thread is suspended. (A
+        // new thread starts suspended until its creator lets it go, so one whose
+        // creator was paused before that shows 2.)
+        PauseRow(row);
+        EXPECT_TRUE(child.StaysStill(150));
+        for (DWORD thread : ThreadIdsOf(child.id()))
+            EXPECT_GE(SuspendCountOf(thread), 1) << "thread " << thread;
+        // Each thread was suspended once: one RESUME lets every chain count again.
+        Select(row);
+        ASSERT_TRUE(Press(BTN_RESUME));
+        ASSERT_EQ(session.Cell(row, 4), "RUN");
+        EXPECT_TRUE(child.AllCount());
+        Select(row);
+    }
+    EXPECT_EQ(session.Close(), 1);
+}
+
+// The window with the Main linked into this program, whose binding table takes
+// the scripted OpenThread.
+class TaskManagerWithFakes : public TaskManager {
+  protected:
+    void SetUp() override {
+        module.emplace();
+        ProcessApi.openThread = ScriptedOpenThread;
+        ASSERT_TRUE(session.StartLinked(Main));
+    }
+    void TearDown() override {
+        session.Close();
+        module.reset();
+    }
+    std::optional<ModuleScope> module;
+};
+
+TEST_F(TaskManagerWithFakes, PauseThatCannotStopEveryThreadIsReportedAndUndone) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(4));
+    const std::vector<DWORD> threads = ThreadIdsOf(child.id());
+    ASSERT_GT(threads.size(), 1u);
+    struct Case {
+        const char* name;
+        size_t firstRefused; // threads from this index on refuse to open
+    } cases[] = {{"no thread opens", 0}, {"the last thread refuses", threads.size() - 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenThreadFailures.clear();
+        for (size_t i = c.firstRefused; i < threads.size(); ++i)
+            OpenThreadFailures[threads[i]] = {ERROR_ACCESS_DENIED, -1};
+        GrantedThreadOpens = 0;
+        Select(row);
+        ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+        EXPECT_EQ(session.Cell(row, 4), "RUN");
+        // Whatever the pause suspended before the refusal it has resumed again.
+        EXPECT_EQ(GrantedThreadOpens > 0, c.firstRefused > 0);
+        for (DWORD thread : threads)
+            EXPECT_EQ(SuspendCountOf(thread), 0) << "thread " << thread;
+        EXPECT_TRUE(child.AllCount());
+    }
 }
 
 } // namespace

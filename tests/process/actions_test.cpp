@@ -138,6 +138,39 @@ TEST(PauseResume, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
     EXPECT_TRUE(child.AllCount());
 }
 
+TEST(PauseResume, ThreadsThatDoNotOpen) {
+    ModuleScope module;
+    CountingChild child;
+    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+    const DWORD last = ThreadIdsOf(child.id()).back();
+    SavedProcessApi saved;
+    ProcessApi.openThread = ScriptedOpenThread;
+
+    // A thread that looks gone for a moment is no refusal: a later walk suspends it.
+    OpenThreadFailures = {{last, {ERROR_INVALID_PARAMETER, 1}}};
+    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+    ExpectSuspendCounts(child.id(), 1);
+    EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
+
+    // A resume that reaches no thread fails and changes nothing.
+    for (DWORD thread : ThreadIdsOf(child.id()))
+        OpenThreadFailures[thread] = {ERROR_ACCESS_DENIED, -1};
+    EXPECT_EQ(ResumeProcessThreads(child.id()), 0);
+    ExpectSuspendCounts(child.id(), 1);
+    OpenThreadFailures.clear();
+    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    ExpectSuspendCounts(child.id(), 0);
+
+    // Listed in every walk but never opened: the pause cannot settle, so it gives up
+    // and resumes the threads it suspended.
+    OpenThreadFailures = {{last, {ERROR_INVALID_PARAMETER, -1}}};
+    GrantedThreadOpens = 0;
+    EXPECT_EQ(SuspendProcessThreads(child.id()), 0);
+    EXPECT_GT(GrantedThreadOpens, 0) << "no other thread was suspended first";
+    ExpectSuspendCounts(child.id(), 0);
+    EXPECT_TRUE(child.AllCount());
+}
+
 TEST(Kill, EndsTheProcessWithTheExitCode) {
     ModuleScope module;
     for (uint32_t exitCode : {0u, 42u}) {

@@ -75,7 +75,11 @@ bool TaskManagerSession::Start() {
     if (!library_) return false;
     void* entry = reinterpret_cast<void*>(GetProcAddress(library_, "Main"));
     if (!entry) return false;
-    thread_ = CreateThread(nullptr, 0, RunMain, entry, 0, &threadId_);
+    return StartLinked(reinterpret_cast<MainFn>(entry));
+}
+
+bool TaskManagerSession::StartLinked(int (*main)()) {
+    thread_ = CreateThread(nullptr, 0, RunMain, reinterpret_cast<void*>(main), 0, &threadId_);
     if (!thread_) return false;
     WaitFor(
         [&] {
