@@ -1,38 +1,65 @@
 // Times the LIST command on the real task manager window against the bare
-// process queries its rows need, for 256 rows. The EnumProcesses slot is given
-// a function that repeats the ids of the processes really running until 256
-// are listed, so every row still costs real process queries.
+// process queries its rows need, with about 300 real processes running: the
+// benchmark starts idle children (32-bit and, on 64-bit Windows, 64-bit ones, so
+// that some rows need the image-name query) until that many run.
 //
 // Prints the median of several runs of each and the ratios LIST / bare queries.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
 #include "process/enumeration.h"
+#include "process/identity.h"
 #include "process/process_api.h"
 #include "runtime/scratch.h"
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
 
 constexpr int RUNS = 7;
-constexpr DWORD ROWS = 256;
+// How many processes the benchmark makes run, counting those that run already.
+constexpr int32_t PROCESSES = 300;
+constexpr int MAX_CHILDREN = PROCESSES;
 
-static EnumProcessesFn RealEnumProcesses;
+static HANDLE Children[MAX_CHILDREN];
+static int ChildCount = 0;
 
-static BOOL WINAPI RepeatedEnumProcesses(DWORD* ids, DWORD bytes, DWORD* written) {
-    DWORD real[1024];
-    DWORD realBytes = 0;
-    if (!RealEnumProcesses(real, sizeof real, &realBytes) || realBytes < sizeof(DWORD)) {
-        return FALSE;
+static bool SystemIs64Bit() {
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+// Starts an idle child from this program's folder that ends with this process.
+static bool StartChild(const char* program) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    char* slash = strrchr(path, '\\');
+    if (!slash || static_cast<size_t>(slash + 1 - path) + strlen(program) >= MAX_PATH) return false;
+    strcpy(slash + 1, program);
+    char commandLine[2 * MAX_PATH];
+    wsprintfA(commandLine, "\"%s\" %lu", path, GetCurrentProcessId());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return false;
     }
-    DWORD count = realBytes / sizeof(DWORD);
-    DWORD wanted = bytes / sizeof(DWORD);
-    for (DWORD i = 0; i < wanted; ++i)
-        ids[i] = real[i % count];
-    *written = wanted * sizeof(DWORD);
-    return TRUE;
+    CloseHandle(info.hThread);
+    Children[ChildCount++] = info.hProcess;
+    return true;
+}
+
+static void EndChildren() {
+    for (int i = 0; i < ChildCount; ++i) {
+        TerminateProcess(Children[i], 0);
+        WaitForSingleObject(Children[i], 5000);
+        CloseHandle(Children[i]);
+    }
+    ChildCount = 0;
 }
 
 static double Now() {
@@ -62,13 +89,13 @@ static double Median(double* values, int n) {
 }
 
 // The queries LIST makes per row, without the list: the baseline.
-static double TimeBareQueries() {
+static double TimeBareQueries(int32_t& rows) {
     double start = Now();
-    SnapshotProcessIds();
+    rows = SnapshotProcessIds();
     while (NextProcessEntry()) {
         ScratchMark mark;
         EntryProcessName();
-        EntryProcessId();
+        ProcessCreationTime(EntryProcessId());
         EntryProcessPath();
         EntryWorkingSet();
     }
@@ -99,36 +126,42 @@ int main() {
     }
     PumpPending();
 
-    // What a user sees: LIST of the processes that really run now.
-    double real[RUNS];
-    for (int run = 0; run < RUNS; ++run) real[run] = TimeList(window);
-    int running = static_cast<int>(CountRows(LIST_PROCESSES));
-    double r = Median(real, RUNS);
-
-    RealEnumProcesses = ProcessApi.enumProcesses;
-    ProcessApi.enumProcesses = RepeatedEnumProcesses;
+    const bool wide = SystemIs64Bit();
+    int started = 0;
+    for (int32_t running = SnapshotProcessIds(); running + started < PROCESSES; ++started) {
+        const char* program = wide && started % 2 ? "idle_child64.exe" : "idle_child32.exe";
+        if (!StartChild(program)) {
+            fprintf(stderr, "list_bench: cannot start %s\n", program);
+            EndChildren();
+            return 1;
+        }
+    }
+    // Let the children finish starting, so that every run sees the same processes.
+    Sleep(2000);
+    ListProcesses();
+    PumpPending();
 
     double bare[RUNS], empty[RUNS], full[RUNS];
+    int32_t snapshot = 0;
+    intptr_t listed = 0;
     for (int run = 0; run < RUNS; ++run) {
-        bare[run] = TimeBareQueries();
+        bare[run] = TimeBareQueries(snapshot);
         // Start each LIST-into-empty from an empty list.
         while (CountRows(LIST_PROCESSES) > 0)
             RemoveRow(LIST_PROCESSES, 0);
         PumpPending();
         empty[run] = TimeList(window);
-        if (CountRows(LIST_PROCESSES) != static_cast<intptr_t>(ROWS)) {
-            fprintf(stderr, "list_bench: LIST gave %d rows, not %lu\n",
-                    static_cast<int>(CountRows(LIST_PROCESSES)), ROWS);
-            return 1;
-        }
         full[run] = TimeList(window);
+        listed = CountRows(LIST_PROCESSES);
     }
+    EndChildren();
     double b = Median(bare, RUNS), e = Median(empty, RUNS), f = Median(full, RUNS);
-    printf("LIST of the %3d processes running now: %8.1f ms\n", running, r);
-    printf("rows per LIST below:           %lu\n", ROWS);
+    printf("processes running:             %d (%d started here%s)\n", static_cast<int>(snapshot),
+           started, wide ? ", half of them 64-bit" : "");
+    printf("rows listed by the last LIST:  %d\n", static_cast<int>(listed));
     printf("bare process queries:          %8.1f ms\n", b);
     printf("LIST into an empty list:       %8.1f ms   ratio %.2f\n", e, e / b);
-    printf("LIST over a list of 256 rows:  %8.1f ms   ratio %.2f\n", f, f / b);
+    printf("LIST over a full list:         %8.1f ms   ratio %.2f\n", f, f / b);
     printf("(median of %d runs each; target ratio <= 1.20)\n", RUNS);
     CloseAppWindow(WIN_MAIN);
     ModuleDetach();

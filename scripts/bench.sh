@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs the benchmarks under Wine:
 #   - LIST on the real window against the bare process queries its rows need;
+#   - PAUSE / RESUME of busy processes;
 #   - start-up, LoadLibrary of kelvor.dll to its window, against a bare window;
 #   - the size of kelvor.dll in both builds (the other build's DLL is built too).
 # The figures are written to build/.../bench.txt and printed.
@@ -11,7 +12,7 @@ kelvor_prepare
 out=$KELVOR_BUILD/bench.txt
 : >"$out"
 cd "$KELVOR_BUILD/bin"
-for bench in list_bench startup_bench; do
+for bench in list_bench pause_bench startup_bench; do
     echo "== $bench ($KELVOR_BITS-bit build)" >>"$out"
     wine "$bench.exe" >"$KELVOR_BUILD/$bench.txt" 2>&1 </dev/null
     tr -d '\r' <"$KELVOR_BUILD/$bench.txt" >>"$out"

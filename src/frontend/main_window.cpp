@@ -1,4 +1,6 @@
-#include "frontend/task_manager.h"
+#include "frontend/main_window.h"
+
+#include <windows.h>
 
 #include "toolkit/app_window.h"
 #include "toolkit/button.h"
@@ -9,8 +11,8 @@ constexpr int MAIN_X = 216;
 constexpr int MAIN_Y = 0;
 constexpr int MAIN_WIDTH = 600;
 constexpr int MAIN_HEIGHT = 300;
-// WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX: no maximize box, no sizing border.
-constexpr uint32_t MAIN_FLAGS = 0xCA0000;
+// A title bar with the system menu and a minimize box: no maximize box, no sizing border.
+constexpr uint32_t MAIN_FLAGS = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 // Grid lines and full-row selection; one selected row at most.
 constexpr uint32_t LIST_FLAGS = LIST_GRIDLINES | LIST_FULLROWSELECT;
 

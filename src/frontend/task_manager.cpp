@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include "frontend/identity_table.h"
 #include "lifecycle/module.h"
 #include "process/actions.h"
 #include "process/enumeration.h"
+#include "process/identity.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 #include "toolkit/app_window.h"
@@ -19,6 +21,13 @@ constexpr const char* STATUS_KILL = "KILL";
 
 // Longer than any status word, so a cut copy of a longer text never equals one.
 constexpr size_t STATUS_TEXT_SIZE = 16;
+
+// The identity of each row's process as LIST found it, in row order. Rows change
+// only in LIST, which rewrites this table; a row past its end has no identity.
+static IdentityTable RowIdentities;
+// The identities of the rows that showed "PAUSE" when the last LIST began: the
+// processes this window paused and has not resumed or killed since.
+static IdentityTable PausedIdentities;
 
 // The loop's view of the selection, refreshed at every control event.
 struct Selection {
@@ -39,18 +48,26 @@ static Selection ScanSelection() {
     return selection;
 }
 
+static void EnableButton(intptr_t button, bool enabled) {
+    DisableControl(button, enabled ? 0 : 1);
+}
+
+static void DisableCommandButtons() {
+    EnableButton(BTN_PAUSE, false);
+    EnableButton(BTN_RESUME, false);
+    EnableButton(BTN_KILL, false);
+}
+
 // PAUSE and KILL for a running row, RESUME and KILL for a paused one, nothing otherwise.
 static void UpdateButtons(const Selection& selection) {
-    DisableControl(BTN_PAUSE, 1);
-    DisableControl(BTN_RESUME, 1);
-    DisableControl(BTN_KILL, 1);
+    DisableCommandButtons();
     if (selection.row < 0) return;
     if (TextEquals(selection.status, STATUS_RUN)) {
-        DisableControl(BTN_PAUSE, 0);
-        DisableControl(BTN_KILL, 0);
+        EnableButton(BTN_PAUSE, true);
+        EnableButton(BTN_KILL, true);
     } else if (TextEquals(selection.status, STATUS_PAUSE)) {
-        DisableControl(BTN_RESUME, 0);
-        DisableControl(BTN_KILL, 0);
+        EnableButton(BTN_RESUME, true);
+        EnableButton(BTN_KILL, true);
     }
 }
 
@@ -62,16 +79,37 @@ static uint32_t RowProcessId(intptr_t row) {
 // Shows text in a box titled with the main window's caption; returns the answer.
 static int32_t AskUser(const char* text, UINT flags) {
     ScratchMark mark;
-    char* title = ScratchFreeEnd;
+    // The caption is the first text written since the mark, so it starts there.
     GetWindowCaption(WIN_MAIN);
     ScratchKeepText();
-    return ShowMessage(title, text, flags);
+    return ShowMessage(mark.start(), text, flags);
+}
+
+// Carries out action on the process of the row, but only while the id in its
+// Handle cell still names the process that LIST found there: the process is held
+// open meanwhile, so that its id cannot pass to a new process before the action
+// is done. When the id names another process now, nothing is done and the result
+// is 0. A row whose creation time LIST could not read acts on its id.
+static int32_t ActOnRowProcess(intptr_t row, int32_t (*action)(uint32_t)) {
+    const uint32_t id = RowProcessId(row);
+    const ProcessIdentity* identity = IdentityAt(RowIdentities, row);
+    if (!identity || identity->created == 0) return action(id);
+    if (identity->id != id) return 0;
+    HANDLE held = HoldProcess(id, identity->created);
+    if (!held) return 0;
+    const int32_t result = action(id);
+    ReleaseProcess(held);
+    return result;
+}
+
+static int32_t KillProcess(uint32_t id) {
+    return TerminateProcessById(id, 0);
 }
 
 // Pause and resume: act on the row's process, then mark the row or report the failure.
 static void ActOnRow(intptr_t row, int32_t (*action)(uint32_t), const char* status,
                      const char* error) {
-    if (action(RowProcessId(row))) {
+    if (ActOnRowProcess(row, action)) {
         SetCellText(LIST_PROCESSES, row, status, COL_STATUS);
     } else {
         AskUser(error, MB_OK);
@@ -80,18 +118,36 @@ static void ActOnRow(intptr_t row, int32_t (*action)(uint32_t), const char* stat
 
 static void KillRow(intptr_t row) {
     ScratchMark mark;
-    char* question = ScratchPutText("KILL:");
-    GetCellText(LIST_PROCESSES, row, COL_NAME); // lands right after "KILL:"
+    const char* name = GetCellText(LIST_PROCESSES, row, COL_NAME);
+    ScratchKeepText();
+    const char* question = ScratchJoinText("KILL:", name);
     ScratchKeepText();
     if (AskUser(question, MB_YESNO) != IDYES) return;
-    if (TerminateProcessById(RowProcessId(row), 0)) {
+    // Checked only now: the process may have ended while the question was open.
+    if (ActOnRowProcess(row, KillProcess)) {
         SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
     } else {
         AskUser("ERROR: can not kill process!", MB_OK);
     }
 }
 
+// Notes which rows' processes this window has paused (their rows show "PAUSE"), so
+// that LIST can show them paused again; the status cells go with the rows.
+static void RememberPausedRows() {
+    PausedIdentities.count = 0;
+    for (intptr_t row = 0, rows = CountRows(LIST_PROCESSES); row < rows; ++row) {
+        const ProcessIdentity* identity = IdentityAt(RowIdentities, row);
+        if (!identity || identity->created == 0) continue;
+        ScratchMark mark;
+        if (TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), STATUS_PAUSE)) {
+            AppendIdentity(PausedIdentities, *identity);
+        }
+    }
+}
+
 void ListProcesses() {
+    RememberPausedRows();
+    RowIdentities.count = 0;
     // Repainting is held for the whole command: a visible list view otherwise
     // repaints (and updates its scroll bar) on every row and cell.
     SetListRedraw(LIST_PROCESSES, false);
@@ -102,15 +158,21 @@ void ListProcesses() {
         char number[DECIMAL_TEXT_SIZE];
         while (NextProcessEntry() != 0) {
             ScratchMark mark;
+            const uint32_t id = EntryProcessId();
             intptr_t row = CountRows(LIST_PROCESSES);
             AddRow(LIST_PROCESSES, row, EntryProcessName());
-            FormatSigned(static_cast<int32_t>(EntryProcessId()), number);
+            FormatSigned(static_cast<int32_t>(id), number);
             SetCellText(LIST_PROCESSES, row, number, COL_HANDLE);
             SetCellText(LIST_PROCESSES, row, EntryProcessPath(), COL_FILE);
             // Unsigned, so that a working set of 2 GiB or more is not shown as negative.
             FormatUnsigned(EntryWorkingSet(), number);
             SetCellText(LIST_PROCESSES, row, number, COL_MEMORY);
-            SetCellText(LIST_PROCESSES, row, STATUS_RUN, COL_STATUS);
+            const ProcessIdentity identity = {id, ProcessCreationTime(id)};
+            // Rows and identities stay in step: once one cannot be kept, the rows
+            // after it have none either.
+            if (RowIdentities.count == row) AppendIdentity(RowIdentities, identity);
+            const bool paused = HoldsIdentity(PausedIdentities, identity);
+            SetCellText(LIST_PROCESSES, row, paused ? STATUS_PAUSE : STATUS_RUN, COL_STATUS);
         }
     }
     SetListRedraw(LIST_PROCESSES, true);
@@ -142,9 +204,7 @@ extern "C" int Main() {
     BuildMainWindow();
     // Without its window the loop could never see the close event.
     if (!AppWindowHandle(WIN_MAIN)) return 0;
-    DisableControl(BTN_PAUSE, 1);
-    DisableControl(BTN_RESUME, 1);
-    DisableControl(BTN_KILL, 1);
+    DisableCommandButtons();
 
     while (true) {
         int32_t event = WaitEvent();
@@ -152,5 +212,7 @@ extern "C" int Main() {
         if (event == EV_CONTROL) HandleControlEvent(EventControl());
     }
     CloseAppWindow(WIN_MAIN);
+    FreeIdentities(RowIdentities);
+    FreeIdentities(PausedIdentities);
     return 1;
 }

@@ -4,10 +4,8 @@
 #include "runtime/scratch.h"
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
-
-HINSTANCE ModuleInstance = nullptr;
-HANDLE MainHeap = nullptr;
-HANDLE ListHeap = nullptr;
+#include "toolkit/event_pump.h"
+#include "toolkit/report_list.h"
 
 void ModuleAttach() {
     MainHeap = HeapCreate(0, MAIN_HEAP_INITIAL_SIZE, 0);
@@ -20,7 +18,9 @@ void ModuleAttach() {
         MainHeap = ListHeap = nullptr;
         return;
     }
-    RegisterTemplateClass();
+    ResetEventState();
+    // Every toolkit window's messages go through the event pump's translation.
+    RegisterTemplateClass(WindowClassProc);
     InitControlLayer();
     BindProcessApi();
     CreateScratchBuffer();
@@ -33,7 +33,11 @@ void ModuleDetach() {
     HeapDestroy(ListHeap);
     HeapDestroy(MainHeap);
     ListHeap = MainHeap = nullptr;
+    // What lived in MainHeap is gone with it.
     ScratchBuffer = ScratchFreeEnd = nullptr;
+    ResetListImageCache();
 }
 
-bool ModuleReady() { return MainHeap && ListHeap && ScratchBuffer; }
+bool ModuleReady() {
+    return MainHeap && ListHeap && ScratchBuffer;
+}

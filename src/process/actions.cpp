@@ -5,72 +5,192 @@
 // The privilege a kill enables first.
 constexpr char DEBUG_PRIVILEGE[] = "SeDebugPrivilege";
 
-using ThreadActionFn = DWORD(WINAPI*)(HANDLE thread);
+// How many snapshot walks one pause may take to catch the threads that the
+// process starts while it is being paused. A walk misses a thread that starts
+// after its snapshot, or that ends before it is reached (its successor is not in
+// the snapshot); a process starting hundreds of threads a second took up to a few
+// dozen walks on a busy machine. The rest is margin.
+constexpr int MAX_PAUSE_WALKS = 64;
+// How long those walks may take together. The window answers nothing while it
+// pauses, and where a snapshot takes longer than such threads live (under Wine with
+// hundreds of processes), no number of walks catches them: the pause fails then
+// within this time instead of after every walk.
+constexpr DWORD MAX_PAUSE_MS = 3000;
+// How many threads one pause can hold suspended; a process with more cannot be
+// paused (the pause fails and resumes what it suspended).
+constexpr int MAX_PAUSED_THREADS = 4096;
 
-// Walks a system-wide thread snapshot and applies action to every thread of the
-// process. 1 when the snapshot held a thread of it (opened or not), else 0; 0 as
-// well when any of the tool-help entry points is missing, since then the walk
-// cannot be carried out at all.
-static int32_t ForEachThreadOf(DWORD processId, ThreadActionFn action) {
+// Ids of the threads that the pause in progress has suspended, PausedThreadCount
+// of them; written by SuspendProcessThreads, meaningless between calls.
+static DWORD PausedThreads[MAX_PAUSED_THREADS];
+static int PausedThreadCount;
+
+enum class ThreadOutcome { Suspended, Gone, Refused };
+enum class WalkOutcome { Settled, Changed, Failed };
+
+// Calls visit(thread id) for each thread of the process in a fresh system-wide
+// thread snapshot, until visit returns false. False when any of the tool-help
+// entry points is missing or no snapshot can be taken.
+template <class Visit> static bool WalkThreadsOf(DWORD processId, Visit visit) {
     if (!ProcessApi.createToolhelp32Snapshot || !ProcessApi.thread32First ||
         !ProcessApi.thread32Next || !ProcessApi.openThread) {
-        return 0;
+        return false;
     }
     HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (!snapshot || snapshot == INVALID_HANDLE_VALUE) return 0;
-
-    bool found = false;
+    if (!snapshot || snapshot == INVALID_HANDLE_VALUE) return false;
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = ProcessApi.thread32First(snapshot, &entry); more;
          more = ProcessApi.thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != processId) continue;
-        found = true;
-        // A thread that cannot be opened (ended, access denied) is passed over.
-        if (HANDLE thread =
-                ProcessApi.openThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
-            action(thread);
-            CloseHandle(thread);
-        }
+        if (entry.th32OwnerProcessID == processId && !visit(entry.th32ThreadID)) break;
     }
     CloseHandle(snapshot);
-    return found ? 1 : 0;
+    return true;
+}
+
+// Lowers the thread's suspend count by one; false when it cannot be opened or resumed.
+static bool ResumeThreadById(DWORD threadId) {
+    HANDLE thread = ProcessApi.openThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+    if (!thread) return false;
+    bool resumed = ResumeThread(thread) != static_cast<DWORD>(-1);
+    CloseHandle(thread);
+    return resumed;
+}
+
+// Whether a thread that could not be suspended has ended meanwhile: a thread on
+// its way out refuses SuspendThread, and only one that still runs is a refusal.
+static bool ThreadHasEnded(DWORD threadId) {
+    HANDLE thread = ProcessApi.openThread(SYNCHRONIZE, FALSE, threadId);
+    if (!thread) return GetLastError() == ERROR_INVALID_PARAMETER; // no such thread any more
+    bool ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return ended;
+}
+
+// Suspends one thread. An id that no longer names a thread (ERROR_INVALID_PARAMETER)
+// is Gone; any other failure is a refusal.
+//
+// SuspendThread only asks the thread to stop, and it may run on for a moment. The
+// thread's context is not read to wait for that: under Wine such a read can wait
+// for ever on a thread of a process whose threads are being suspended (seen within
+// a few pauses of a process that starts hundreds of threads a second). The repeated
+// walks catch what such a moment starts.
+static ThreadOutcome SuspendThreadById(DWORD threadId) {
+    HANDLE thread = ProcessApi.openThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+    if (!thread) {
+        return GetLastError() == ERROR_INVALID_PARAMETER ? ThreadOutcome::Gone
+                                                         : ThreadOutcome::Refused;
+    }
+    ThreadOutcome outcome = ThreadOutcome::Suspended;
+    if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
+        outcome = ThreadHasEnded(threadId) ? ThreadOutcome::Gone : ThreadOutcome::Refused;
+    }
+    CloseHandle(thread);
+    return outcome;
+}
+
+static bool IsPausedThread(DWORD threadId) {
+    for (int i = 0; i < PausedThreadCount; ++i) {
+        if (PausedThreads[i] == threadId) return true;
+    }
+    return false;
+}
+
+// One walk of a pause: suspends every listed thread of the process that this
+// pause has not suspended yet. Settled when every listed thread had been
+// suspended already; Changed when this walk suspended one or met one that had
+// ended, so that another walk must look for threads started meanwhile; Failed
+// when a thread refuses, the bookkeeping is full, no snapshot can be taken or
+// the process has no thread left.
+static WalkOutcome PauseWalk(DWORD processId) {
+    int listed = 0;
+    bool settled = true, failed = false;
+    bool walked = WalkThreadsOf(processId, [&](DWORD threadId) {
+        ++listed;
+        if (IsPausedThread(threadId)) return true;
+        settled = false;
+        if (PausedThreadCount == MAX_PAUSED_THREADS) {
+            failed = true;
+            return false;
+        }
+        switch (SuspendThreadById(threadId)) {
+        case ThreadOutcome::Suspended: PausedThreads[PausedThreadCount++] = threadId; break;
+        case ThreadOutcome::Gone: break; // not suspended: the next walk looks again
+        case ThreadOutcome::Refused: failed = true; return false;
+        }
+        return true;
+    });
+    if (!walked || failed || listed == 0) return WalkOutcome::Failed;
+    return settled ? WalkOutcome::Settled : WalkOutcome::Changed;
 }
 
 int32_t SuspendProcessThreads(uint32_t processId) {
     // Suspending the host would stop the thread that runs the window, and this walk
     // with it: the program would freeze for good.
     if (processId == GetCurrentProcessId()) return 0;
-    return ForEachThreadOf(processId, SuspendThread);
+    // All or nothing: a pause that cannot stop every thread undoes its suspensions,
+    // since a process that runs on must not be shown as paused.
+    PausedThreadCount = 0;
+    const DWORD start = GetTickCount();
+    for (int walk = 0; walk < MAX_PAUSE_WALKS && GetTickCount() - start < MAX_PAUSE_MS; ++walk) {
+        WalkOutcome outcome = PauseWalk(processId);
+        if (outcome == WalkOutcome::Settled) return 1;
+        if (outcome == WalkOutcome::Failed) break;
+    }
+    // A suspended thread does not end (one already on its way out may, and then its
+    // id names nothing, or rarely a newer thread), so the ids still name them here.
+    for (int i = 0; i < PausedThreadCount; ++i)
+        ResumeThreadById(PausedThreads[i]);
+    PausedThreadCount = 0;
+    return 0;
 }
 
 int32_t ResumeProcessThreads(uint32_t processId) {
-    return ForEachThreadOf(processId, ResumeThread);
+    bool resumed = false;
+    WalkThreadsOf(processId, [&](DWORD threadId) {
+        resumed |= ResumeThreadById(threadId);
+        return true;
+    });
+    return resumed ? 1 : 0;
 }
 
 int32_t TerminateProcessById(uint32_t processId, uint32_t exitCode) {
     // Lets the kill reach processes that the token may open only as a debugger;
-    // whether that worked does not matter, the kill is tried anyway.
-    EnablePrivilege(DEBUG_PRIVILEGE);
+    // whether that worked does not matter, the kill is tried anyway. The access is
+    // checked when the process is opened, so the privilege goes back to its former
+    // state right after that.
+    EnabledPrivilege debug = EnablePrivilege(DEBUG_PRIVILEGE);
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    RestorePrivilege(debug);
     if (!process) return 0;
     BOOL terminated = TerminateProcess(process, exitCode);
     CloseHandle(process);
     return terminated;
 }
 
-void EnablePrivilege(const char* privilegeName) {
+EnabledPrivilege EnablePrivilege(const char* privilegeName) {
     // A failed step leaves its output zero and the steps after it fail quietly.
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
+    EnabledPrivilege enabled = {};
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &enabled.token);
     LUID privilege = {};
     LookupPrivilegeValueA("", privilegeName, &privilege); // "": the local system
     TOKEN_PRIVILEGES request = {};
     request.PrivilegeCount = 1;
     request.Privileges[0].Luid = privilege;
     request.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    TOKEN_PRIVILEGES previous = {};
     DWORD previousLength = 0;
-    AdjustTokenPrivileges(token, FALSE, &request, sizeof(request), &previous, &previousLength);
-    if (token) CloseHandle(token);
+    // The previous state lists only what the call changed: nothing when the
+    // privilege was enabled already or the token does not hold it.
+    AdjustTokenPrivileges(enabled.token, FALSE, &request, sizeof(request), &enabled.previous,
+                          &previousLength);
+    return enabled;
+}
+
+void RestorePrivilege(EnabledPrivilege& enabled) {
+    if (!enabled.token) return;
+    if (enabled.previous.PrivilegeCount != 0) {
+        AdjustTokenPrivileges(enabled.token, FALSE, &enabled.previous, 0, nullptr, nullptr);
+    }
+    CloseHandle(enabled.token);
+    enabled.token = nullptr;
 }

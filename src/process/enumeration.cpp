@@ -4,17 +4,14 @@
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 
-// Bytes of process ids that the last snapshot holds in the process-id buffer.
+// Bytes of process ids that the last snapshot holds in the process-id buffer; never
+// more than the buffer's size.
 static DWORD SnapshotBytes = 0;
 // 1-based position of the current entry; 0 before the first NextProcessEntry.
 static int32_t Cursor = 0;
 
-// Only the buffer's first 1024 bytes are offered to EnumProcesses: 256 ids at most.
-constexpr DWORD SNAPSHOT_BYTES = MAX_SNAPSHOT_IDS * sizeof(DWORD);
 // Access needed to read a process's modules, names and memory counters.
 constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
-// The least access that the image-name query needs (Vista and later).
-constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
 // Size of the local name buffer: 255 characters and the terminator.
 constexpr DWORD NAME_BUFFER_SIZE = MAX_PROCESS_TEXT + 1;
 // Room for the full image path, so that the base name is found even when the path
@@ -102,12 +99,22 @@ static void ReadProcessText(DWORD id, ModuleTextFn read, bool baseName,
 int32_t SnapshotProcessIds() {
     DWORD bytes = 0;
     if (ProcessApi.enumProcesses && ProcessApi.processIdBuffer) {
-        // A failed call lists nothing, rather than the previous snapshot again.
-        if (!ProcessApi.enumProcesses(ProcessApi.processIdBuffer, SNAPSHOT_BYTES, &bytes)) {
-            bytes = 0;
+        for (;;) {
+            const DWORD offered = ProcessApi.processIdBufferSize;
+            // A failed call lists nothing, rather than the previous snapshot again.
+            if (!ProcessApi.enumProcesses(ProcessApi.processIdBuffer, offered, &bytes)) {
+                bytes = 0;
+                break;
+            }
+            // A full buffer may have cut the list short: ask again with more room. At
+            // the largest buffer (or without memory) what fits is listed.
+            if (bytes < offered || !GrowProcessIdBuffer()) {
+                if (bytes > offered) bytes = offered;
+                break;
+            }
         }
     }
-    SnapshotBytes = bytes < SNAPSHOT_BYTES ? bytes : SNAPSHOT_BYTES;
+    SnapshotBytes = bytes;
     Cursor = 0;
     return EntryCount();
 }

@@ -1,18 +1,17 @@
 // Process snapshot and per-process queries. SnapshotProcessIds takes one list
-// of process ids (at most 256), NextProcessEntry walks it, and the Entry
+// of every running process's id, NextProcessEntry walks it, and the Entry
 // queries answer for the process at the cursor, opening it afresh each time.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
-// Ids kept by one snapshot (the buffer's first 1024 bytes).
-constexpr uint32_t MAX_SNAPSHOT_IDS = 256;
 // Longest name or path a query returns.
 constexpr uint32_t MAX_PROCESS_TEXT = 255;
 
-// Takes a new list of ids and puts the cursor before the first; returns the
-// count (0 to 256). A failed enumeration gives 0.
+// Takes a new list of ids, in the system's order, and puts the cursor before the
+// first; returns the count. The id buffer grows until the whole list fits (up to
+// MAX_PROCESS_ID_BUFFER_SIZE). A failed enumeration gives 0.
 int32_t SnapshotProcessIds();
 // Advances the cursor: 1..n, then 0 on every further call until the next snapshot.
 int32_t NextProcessEntry();

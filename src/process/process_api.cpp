@@ -24,6 +24,7 @@ int BindProcessApi() {
         BindSlot(ProcessApi.emptyWorkingSet, psapi, "EmptyWorkingSet");
         ProcessApi.processIdBuffer =
             static_cast<DWORD*>(GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE));
+        if (ProcessApi.processIdBuffer) ProcessApi.processIdBufferSize = PROCESS_ID_BUFFER_SIZE;
         ProcessApi.secondBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
         ProcessApi.thirdBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
     }
@@ -51,4 +52,15 @@ int ReleaseProcessApi() {
     // slot is cleared so that nothing can reach a freed buffer or an unloaded module.
     ProcessApi = ProcessApiTable{};
     return 0;
+}
+
+bool GrowProcessIdBuffer() {
+    const DWORD size = ProcessApi.processIdBufferSize;
+    if (!ProcessApi.processIdBuffer || size >= MAX_PROCESS_ID_BUFFER_SIZE) return false;
+    auto* grown = static_cast<DWORD*>(GlobalAlloc(GMEM_FIXED, 2 * size));
+    if (!grown) return false;
+    GlobalFree(ProcessApi.processIdBuffer);
+    ProcessApi.processIdBuffer = grown;
+    ProcessApi.processIdBufferSize = 2 * size;
+    return true;
 }

@@ -9,6 +9,11 @@
 #include <psapi.h>
 
 constexpr DWORD PROCESS_ID_BUFFER_SIZE = 4096;
+// The process-id buffer grows, when a snapshot fills it, up to this size (262144 ids).
+constexpr DWORD MAX_PROCESS_ID_BUFFER_SIZE = 1024 * 1024;
+// The least access that asks about a process's image and times (Vista and later);
+// older systems refuse it.
+constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
 
 using EnumProcessesFn = BOOL(WINAPI*)(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
 using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE process, HMODULE* modules, DWORD bytes,
@@ -41,7 +46,7 @@ struct ProcessApiTable {
     GetDeviceDriverFileNameAFn getDeviceDriverFileNameA;
     GetProcessMemoryInfoFn getProcessMemoryInfo;
     EmptyWorkingSetFn emptyWorkingSet;
-    DWORD* processIdBuffer; // 4096 bytes; only the first 1024 are written
+    DWORD* processIdBuffer; // 4096 bytes at first; grown by GrowProcessIdBuffer
     void* secondBuffer;
     void* thirdBuffer;
     HMODULE kernel32Module;
@@ -53,6 +58,7 @@ struct ProcessApiTable {
     // opens, also where psapi cannot read the modules (a 64-bit process seen
     // from a 32-bit one).
     QueryFullProcessImageNameAFn queryFullProcessImageNameA;
+    DWORD processIdBufferSize; // bytes of processIdBuffer; 0 while there is none
 };
 
 // All null until BindProcessApi runs.
@@ -62,3 +68,7 @@ extern ProcessApiTable ProcessApi;
 int BindProcessApi();
 // Frees the three buffers, then psapi.dll, and clears every slot; always returns 0.
 int ReleaseProcessApi();
+// Replaces the process-id buffer by one twice its size (its contents are not kept).
+// False, leaving the buffer as it was, when there is none, when it has reached
+// MAX_PROCESS_ID_BUFFER_SIZE or when no memory can be had.
+bool GrowProcessIdBuffer();

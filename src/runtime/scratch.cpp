@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "lifecycle/module.h"
+#include "runtime/module_state.h"
 #include "runtime/text.h"
 
 char* ScratchBuffer = nullptr;
@@ -13,7 +13,8 @@ static char NoBufferText[1];
 
 void CreateScratchBuffer() {
     if (!ScratchBuffer && MainHeap) {
-        ScratchBuffer = static_cast<char*>(HeapAlloc(MainHeap, HEAP_ZERO_MEMORY, SCRATCH_BUFFER_SIZE));
+        ScratchBuffer =
+            static_cast<char*>(HeapAlloc(MainHeap, HEAP_ZERO_MEMORY, SCRATCH_BUFFER_SIZE));
     }
     ScratchFreeEnd = ScratchBuffer;
 }
@@ -45,6 +46,13 @@ char* ScratchPutText(const char* text, size_t limit) {
     if (room == 0) return ScratchEmptyText();
     char* start = ScratchFreeEnd;
     ScratchFreeEnd += CopyText(start, room, text ? text : "");
+    return start;
+}
+
+char* ScratchJoinText(const char* first, const char* second) {
+    char* start = ScratchPutText(first);
+    // Starts on the first text's terminator, so the two read as one.
+    ScratchPutText(second);
     return start;
 }
 

@@ -25,6 +25,9 @@ char* ScratchEmptyText();
 // Copies text (up to limit - 1 characters, and no more than fits) to the free end, advances
 // the free end to its terminator and returns where the copy starts.
 char* ScratchPutText(const char* text, size_t limit = SCRATCH_BUFFER_SIZE);
+// Writes first and then second at the free end as one text, advances the free end
+// to its terminator and returns where it starts; bounded by the room left.
+char* ScratchJoinText(const char* first, const char* second);
 // Moves the free end past a text that a caller has just written at it (its length is
 // measured up to the terminator, bounded by the block), writes the terminator and returns
 // where the text starts.
@@ -41,6 +44,8 @@ class ScratchMark {
     ~ScratchMark() { ScratchFreeEnd = saved_; }
     ScratchMark(const ScratchMark&) = delete;
     ScratchMark& operator=(const ScratchMark&) = delete;
+    // The free end as it was noted: where the first text written since begins.
+    char* start() const { return saved_; }
 
   private:
     char* saved_;

@@ -7,7 +7,8 @@ size_t FormatUnsigned(uint64_t value, char (&out)[DECIMAL_TEXT_SIZE]) {
         digits[n++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    for (size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+    for (size_t i = 0; i < n; ++i)
+        out[i] = digits[n - 1 - i];
     out[n] = '\0';
     return n;
 }
@@ -18,13 +19,15 @@ size_t FormatSigned(int64_t value, char (&out)[DECIMAL_TEXT_SIZE]) {
     // Negating in unsigned arithmetic is safe for the most negative value too.
     size_t n = FormatUnsigned(0 - static_cast<uint64_t>(value), magnitude);
     out[0] = '-';
-    for (size_t i = 0; i <= n; ++i) out[i + 1] = magnitude[i];
+    for (size_t i = 0; i <= n; ++i)
+        out[i + 1] = magnitude[i];
     return n + 1;
 }
 
 int32_t ParseDecimal(const char* text) {
     if (!text) return 0;
-    while (*text == ' ') ++text;
+    while (*text == ' ')
+        ++text;
     bool negative = false;
     if (*text == '-') {
         negative = true;
@@ -52,7 +55,8 @@ bool TextEquals(const char* a, const char* b) {
 size_t CopyText(char* out, size_t size, const char* text) {
     size_t n = 0;
     if (text) {
-        for (; n + 1 < size && text[n]; ++n) out[n] = text[n];
+        for (; n + 1 < size && text[n]; ++n)
+            out[n] = text[n];
     }
     out[n] = '\0';
     return n;
@@ -61,7 +65,8 @@ size_t CopyText(char* out, size_t size, const char* text) {
 size_t TextLength(const char* text, size_t limit) {
     size_t n = 0;
     if (text) {
-        while (n < limit && text[n]) ++n;
+        while (n < limit && text[n])
+            ++n;
     }
     return n;
 }

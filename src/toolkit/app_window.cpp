@@ -1,9 +1,9 @@
 #include "toolkit/app_window.h"
 
-#include "lifecycle/module.h"
+#include "runtime/module_state.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
-#include "toolkit/event_pump.h"
+#include "toolkit/messages.h"
 
 ObjectTable WindowTable;
 
@@ -39,15 +39,28 @@ HWND AppWindowHandle(intptr_t window) {
     return record ? record->hwnd : nullptr;
 }
 
-void RegisterTemplateClass() {
-    ResetEventState();
+HACCEL WindowAccelerators(HWND hwnd) {
+    // Free records hold a null handle: a null window matches none of them.
+    if (!hwnd) return nullptr;
+    for (DynamicNode* node = WindowTable.dynamicList.head; node; node = node->next) {
+        auto* record = static_cast<WindowRecord*>(RecordOfNode(node));
+        if (record->hwnd == hwnd) return record->acceleratorTable;
+    }
+    for (intptr_t number = 0; number < WindowTable.capacity; ++number) {
+        auto* record = reinterpret_cast<WindowRecord*>(WindowTable.records) + number;
+        if (record->hwnd == hwnd) return record->acceleratorTable;
+    }
+    return nullptr;
+}
+
+void RegisterTemplateClass(WNDPROC windowProcedure) {
     CurrentWindow = nullptr;
     ClassNameBuffer[0] = '\0';
     SetUpObjectTable(WindowTable, sizeof(WindowRecord), WINDOW_TABLE_CAPACITY, &EmptyWindowRecord);
 
     TemplateClass = WNDCLASSA{};
     TemplateClass.style = CS_DBLCLKS;
-    TemplateClass.lpfnWndProc = WindowClassProc;
+    TemplateClass.lpfnWndProc = windowProcedure;
     TemplateClass.hInstance = ModuleInstance;
     // The module carries no icon resource: this is null and the system's default icon shows.
     TemplateClass.hIcon = LoadIconA(ModuleInstance, MAKEINTRESOURCEA(1));

@@ -14,10 +14,6 @@ constexpr uint32_t WIN_SCREEN_CENTERED = 0x1;
 constexpr uint32_t WIN_ACTIVE_CENTERED = 0x2;
 constexpr uint32_t WIN_INVISIBLE = 0x10000000;
 
-// Commands of the accelerator table.
-constexpr WORD CMD_FOCUS_NEXT = 1212;
-constexpr WORD CMD_FOCUS_PREVIOUS = 1213;
-
 constexpr int WINDOW_TABLE_CAPACITY = 10;
 constexpr int WINDOW_CAPTION_LIMIT = 32000;
 constexpr const char* TEMPLATE_CLASS_NAME = "TemplateClass";
@@ -31,8 +27,9 @@ struct WindowRecord {
 
 extern ObjectTable WindowTable;
 
-// Zeroes the window and event state, sets up the window table and registers "TemplateClass".
-void RegisterTemplateClass();
+// Zeroes the window state, sets up the window table and registers "TemplateClass"
+// with the given window procedure, which every window's own class inherits.
+void RegisterTemplateClass(WNDPROC windowProcedure);
 // Opens a window; the handle for a number, the identity for AUTO_NUMBER, 0 on failure.
 intptr_t OpenAppWindow(intptr_t number, int x, int y, int width, int height, uint32_t flags,
                        const char* title);
@@ -47,3 +44,5 @@ void CloseAllWindows();
 char* GetWindowCaption(intptr_t window);
 // Handle of a window by number or identity; null when it does not exist.
 HWND AppWindowHandle(intptr_t window);
+// The accelerator table of the toolkit window with this handle; null for any other window.
+HACCEL WindowAccelerators(HWND hwnd);

@@ -4,8 +4,7 @@
 
 #include "toolkit/controls.h"
 
-// WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP with the push-button style (0).
-constexpr DWORD BUTTON_STYLE = 0x50030000;
+constexpr DWORD BUTTON_STYLE = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON;
 
 // Shared by every button; only the check-state slots are filled.
 static ControlOps ButtonOps;

@@ -2,9 +2,8 @@
 
 #include <commctrl.h>
 
-#include "lifecycle/module.h"
+#include "runtime/module_state.h"
 #include "runtime/scratch.h"
-#include "toolkit/report_list.h"
 
 ObjectTable ControlTable;
 HFONT DefaultControlFont = nullptr;
@@ -20,8 +19,6 @@ void InitControlLayer() {
     NextControl = ControlCreation{};
     SetUpObjectTable(ControlTable, sizeof(ControlRecord), CONTROL_TABLE_CAPACITY,
                      &EmptyControlRecord);
-    // The image cache lived in the MainHeap of an earlier start-up, if any.
-    ResetListImageCache();
     DefaultControlFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     InitCommonControls();
 }

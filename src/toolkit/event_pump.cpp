@@ -93,17 +93,7 @@ HACCEL FindWindowAccelerators(HWND hwnd) {
         GetClassNameA(GetFocus(), name, RICH_PREFIX_SIZE);
         if (TextEquals(name, "Rich")) return nullptr;
     }
-    // Free records hold a null handle: a null window matches none of them.
-    if (!hwnd) return nullptr;
-    for (DynamicNode* node = WindowTable.dynamicList.head; node; node = node->next) {
-        auto* record = static_cast<WindowRecord*>(RecordOfNode(node));
-        if (record->hwnd == hwnd) return record->acceleratorTable;
-    }
-    for (intptr_t number = 0; number < WindowTable.capacity; ++number) {
-        auto* record = reinterpret_cast<WindowRecord*>(WindowTable.records) + number;
-        if (record->hwnd == hwnd) return record->acceleratorTable;
-    }
-    return nullptr;
+    return WindowAccelerators(hwnd);
 }
 
 LRESULT CALLBACK WindowClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,6 +1,6 @@
 #include "toolkit/message_box.h"
 
-#include "lifecycle/module.h"
+#include "runtime/module_state.h"
 
 DynamicObjectList DisabledWindowList;
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "lifecycle/module.h"
+#include "runtime/module_state.h"
 
 // Margin added beyond a number that makes the table grow.
 constexpr intptr_t GROWTH_MARGIN = 30;

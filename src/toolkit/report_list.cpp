@@ -3,13 +3,13 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include "lifecycle/module.h"
+#include "runtime/module_state.h"
 #include "runtime/scratch.h"
 #include "toolkit/controls.h"
 
-// WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS: the shared
-// image lists must outlive every list that shows them.
-constexpr DWORD LIST_BASE_STYLE = 0x50010041;
+// The shared image lists must outlive every list that shows them.
+constexpr DWORD LIST_BASE_STYLE =
+    WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS;
 constexpr DWORD LIST_WINDOW_EX_STYLE = WS_EX_CLIENTEDGE;
 
 // Flags that select an extended list style, and the style each selects.

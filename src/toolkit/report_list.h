@@ -22,8 +22,8 @@ intptr_t CreateListView(intptr_t number, int x, int y, int width, int height, co
 // Index of the image in the shared image lists (0 is the transparent placeholder),
 // -1 for a null handle or an image that cannot be added.
 int ImageIndexFor(HANDLE image);
-// Forgets the image cache (its storage went with an earlier MainHeap); the
-// shared image lists themselves stay. Called at control-layer start-up.
+// Forgets the image cache, whose storage goes with MainHeap; the shared image lists
+// themselves stay. Called at shutdown, once MainHeap is destroyed.
 void ResetListImageCache();
 // Holds (off) or releases (on) the list's repainting; releasing repaints it once.
 void SetListRedraw(intptr_t control, bool on);

@@ -1,6 +1,6 @@
 #include "toolkit/sizing.h"
 
-#include "toolkit/event_pump.h"
+#include "toolkit/messages.h"
 
 // Edge codes (the system's WMSZ values); 0 while a keyboard sizing has not chosen one.
 constexpr int EDGE_NONE = 0;

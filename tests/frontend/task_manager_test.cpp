@@ -7,8 +7,10 @@
 #include <tlhelp32.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "frontend/task_manager.h"
 #include "process/process_api.h"
@@ -62,6 +64,14 @@ class TaskManager : public ::testing::Test {
         return row;
     }
 
+    // Starts a counting child with that many threads (chains of threads that live
+    // lifetimeMs each, if given), lists it and selects its row.
+    void SelectCountingChild(int threads, DWORD lifetimeMs = 0) {
+        ASSERT_TRUE(child.Start(threads, lifetimeMs));
+        row = ListAndSelect(child.id());
+        ASSERT_GE(row, 0);
+    }
+
     // Clicks a button of the window and returns once the click has been handled.
     bool Press(intptr_t button) {
         return session.ClickControl(session.button(static_cast<int>(button)));
@@ -112,6 +122,8 @@ class TaskManager : public ::testing::Test {
     }
 
     TaskManagerSession session;
+    CountingChild child; // started by SelectCountingChild
+    int row = -1;        // the row that SelectCountingChild selected
 };
 
 TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
@@ -174,18 +186,22 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
     EXPECT_EQ(session.Close(), 1);
 }
 
-TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
-    ChildProcess child;
-    ASSERT_TRUE(child.Start("idle_child.exe"));
+TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
+    // More processes than 256, the most that a snapshot of 1024 bytes could hold.
+    ChildProcess more[260];
+    for (ChildProcess& child : more)
+        ASSERT_TRUE(child.Start("idle_child.exe"));
+    ChildProcess idle;
+    ASSERT_TRUE(idle.Start("idle_child.exe"));
     std::map<DWORD, std::string> before = RunningProcesses();
     ASSERT_TRUE(session.PressList());
     std::map<DWORD, std::string> after = RunningProcesses();
 
     std::set<DWORD> listed;
-    for (int row = 0, n = session.RowCount(); row < n; ++row) {
-        DWORD id = std::stoul(session.Cell(row, 1));
+    for (int r = 0, n = session.RowCount(); r < n; ++r) {
+        DWORD id = std::stoul(session.Cell(r, 1));
         EXPECT_TRUE(listed.insert(id).second) << "listed twice: " << id;
-        EXPECT_EQ(session.Cell(row, 4), "RUN");
+        EXPECT_EQ(session.Cell(r, 4), "RUN");
         // Anything listed ran at one of the two moments around the LIST.
         EXPECT_TRUE(before.count(id) || after.count(id)) << "not a running process: " << id;
     }
@@ -195,7 +211,8 @@ TEST_F(TaskManager, ListShowsTheProcessesThatRunOnceEach) {
             EXPECT_TRUE(listed.count(id)) << "missing process " << id;
         }
     }
-    int row = session.RowOfProcess(child.id());
+    EXPECT_GT(listed.size(), 261u);
+    row = session.RowOfProcess(idle.id());
     ASSERT_GE(row, 0);
     EXPECT_EQ(session.Cell(row, 0), "idle_child.exe");
     EXPECT_NE(session.Cell(row, 2).find("idle_child.exe"), std::string::npos);
@@ -222,19 +239,19 @@ TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
     std::map<DWORD, std::string> running = RunningProcesses();
 
     int named = 0;
-    for (int row = 0, n = session.RowCount(); row < n; ++row) {
-        const DWORD id = std::stoul(session.Cell(row, 1));
+    for (int r = 0, n = session.RowCount(); r < n; ++r) {
+        const DWORD id = std::stoul(session.Cell(r, 1));
         auto process = running.find(id);
         if (process == running.end()) continue; // ended since
         SCOPED_TRACE(process->second);
-        const std::string name = session.Cell(row, 0), file = session.Cell(row, 2);
+        const std::string name = session.Cell(r, 0), file = session.Cell(r, 2);
         EXPECT_EQ(lstrcmpiA(name.c_str(), process->second.c_str()), 0) << name;
         EXPECT_TRUE(EndsWithIgnoringCase(file, "\\" + process->second)) << file;
         ++named;
     }
     EXPECT_GT(named, 3);
     for (int i = 0; i < kinds; ++i) {
-        int row = session.RowOfProcess(children[i].id());
+        row = session.RowOfProcess(children[i].id());
         ASSERT_GE(row, 0) << programs[i];
         char path[MAX_PATH];
         PathBesideTests(programs[i], path);
@@ -245,10 +262,7 @@ TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
 }
 
 TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
-    CountingChild child;
-    ASSERT_TRUE(child.Start(2));
-    int row = ListAndSelect(child.id());
-    ASSERT_GE(row, 0);
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
     EXPECT_EQ(Buttons(), "101"); // a running row: PAUSE and KILL
 
     PauseRow(row);
@@ -290,28 +304,58 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(session.Close(), 1);
 }
 
-TEST_F(TaskManager, ListAfterAPauseShowsRunAndNoRowSelected) {
-    CountingChild child;
-    ASSERT_TRUE(child.Start(1));
-    int row = ListAndSelect(child.id());
-    ASSERT_GE(row, 0);
+TEST_F(TaskManager, ListShowsAPausedProcessPausedUntilItIsResumed) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
     PauseRow(row);
 
     ASSERT_TRUE(session.PressList());
     row = session.RowOfProcess(child.id());
     ASSERT_GE(row, 0);
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Cell(row, 4), "PAUSE");
     EXPECT_FALSE(session.IsSelected(row));
-    // The child is still paused: the status only records what the window did.
     EXPECT_TRUE(child.StaysStill(200));
+    Select(row);
+    EXPECT_EQ(Buttons(), "011");
+
+    // One RESUME undoes the one PAUSE: every thread runs again.
+    ASSERT_TRUE(Press(BTN_RESUME));
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_TRUE(child.AllCount());
+    for (DWORD thread : ThreadIdsOf(child.id()))
+        EXPECT_EQ(SuspendCountOf(thread), 0) << "thread " << thread;
+    ASSERT_TRUE(session.PressList());
+    EXPECT_EQ(session.Cell(session.RowOfProcess(child.id()), 4), "RUN");
+    EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, ARowActsOnlyOnTheProcessItWasListedFor) {
+    CountingChild other;
+    ASSERT_TRUE(other.Start(1));
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
+    // The row's id now names another live process, as when the system has given
+    // the id of an ended process to a new one.
+    session.SetCell(row, 1, std::to_string(other.id()));
+
+    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_TRUE(other.AllCount());
+
+    ASSERT_TRUE(Press(BTN_KILL));
+    HWND box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
+    box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "ERROR: can not kill process!");
+    EXPECT_TRUE(session.AnswerMessageBox(box, IDOK));
+    EXPECT_EQ(other.process().ExitCode(), DWORD(STILL_ACTIVE));
+    EXPECT_TRUE(other.AllCount());
+    EXPECT_EQ(session.Cell(row, 4), "RUN");
     EXPECT_EQ(session.Close(), 1);
 }
 
 TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
-    CountingChild child;
-    ASSERT_TRUE(child.Start(1));
-    int row = ListAndSelect(child.id());
-    ASSERT_GE(row, 0);
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
     // Pause it, then let it end behind the window's back: RESUME is offered but fails.
     PauseRow(row);
     child.process().End();
@@ -345,7 +389,7 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
 }
 
 TEST_F(TaskManager, PausingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
-    int row = ListAndSelect(GetCurrentProcessId());
+    row = ListAndSelect(GetCurrentProcessId());
     ASSERT_GE(row, 0);
     ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
     EXPECT_EQ(session.Cell(row, 4), "RUN");
@@ -356,8 +400,8 @@ TEST_F(TaskManager, PausingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
 TEST_F(TaskManager, CommandsWithoutASelectionDoNothing) {
     ASSERT_TRUE(session.PressList());
     // Right after LIST no row is selected, and the buttons stay disabled.
-    for (int row = 0, n = session.RowCount(); row < n; ++row)
-        EXPECT_FALSE(session.IsSelected(row));
+    for (int r = 0, n = session.RowCount(); r < n; ++r)
+        EXPECT_FALSE(session.IsSelected(r));
     EXPECT_EQ(Buttons(), "000");
     // A command that arrives anyway (posted, as a stray click would) changes nothing.
     PostMessageA(session.window(), WM_COMMAND, MAKEWPARAM(BTN_PAUSE, BN_CLICKED),
@@ -393,6 +437,75 @@ TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
     TapKey(VK_TAB, true);
     EXPECT_TRUE(PumpWait([&] { return FocusOf(session.mainThreadId()) == list; }));
     EXPECT_EQ(session.Close(), 1);
+}
+
+TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
+    // 16 chains of threads that each count for 50 ms, start their successor and
+    // end: a few hundred new threads a second. (Shorter lives make the pause take
+    // many walks on a busy machine, since under Wine a thread snapshot can take
+    // longer than a thread lives; see the pause benchmark.)
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(16, 50));
+    const LONG started = child.ThreadsStarted();
+    ASSERT_TRUE(PumpWait([&] { return child.ThreadsStarted() - started >= 100; }, 1000))
+        << "the child does not start hundreds of threads a second";
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        // Once PAUSE is done no counter may move, and every thread is suspended. (A
+        // new thread starts suspended until its creator lets it go, so one whose
+        // creator was paused before that shows 2.)
+        PauseRow(row);
+        EXPECT_TRUE(child.StaysStill(150));
+        for (DWORD thread : ThreadIdsOf(child.id()))
+            EXPECT_GE(SuspendCountOf(thread), 1) << "thread " << thread;
+        // Each thread was suspended once: one RESUME lets every chain count again.
+        Select(row);
+        ASSERT_TRUE(Press(BTN_RESUME));
+        ASSERT_EQ(session.Cell(row, 4), "RUN");
+        EXPECT_TRUE(child.AllCount());
+        Select(row);
+    }
+    EXPECT_EQ(session.Close(), 1);
+}
+
+// The window with the Main linked into this program, whose binding table takes
+// the scripted OpenThread.
+class TaskManagerWithFakes : public TaskManager {
+  protected:
+    void SetUp() override {
+        module.emplace();
+        ProcessApi.openThread = ScriptedOpenThread;
+        ASSERT_TRUE(session.StartLinked(Main));
+    }
+    void TearDown() override {
+        session.Close();
+        module.reset();
+    }
+    std::optional<ModuleScope> module;
+};
+
+TEST_F(TaskManagerWithFakes, PauseThatCannotStopEveryThreadIsReportedAndUndone) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(4));
+    const std::vector<DWORD> threads = ThreadIdsOf(child.id());
+    ASSERT_GT(threads.size(), 1u);
+    struct Case {
+        const char* name;
+        size_t firstRefused; // threads from this index on refuse to open
+    } cases[] = {{"no thread opens", 0}, {"the last thread refuses", threads.size() - 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenThreadFailures.clear();
+        for (size_t i = c.firstRefused; i < threads.size(); ++i)
+            OpenThreadFailures[threads[i]] = {ERROR_ACCESS_DENIED, -1};
+        GrantedThreadOpens = 0;
+        Select(row);
+        ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+        EXPECT_EQ(session.Cell(row, 4), "RUN");
+        // Whatever the pause suspended before the refusal it has resumed again.
+        EXPECT_EQ(GrantedThreadOpens > 0, c.firstRefused > 0);
+        for (DWORD thread : threads)
+            EXPECT_EQ(SuspendCountOf(thread), 0) << "thread " << thread;
+        EXPECT_TRUE(child.AllCount());
+    }
 }
 
 } // namespace

@@ -138,6 +138,39 @@ TEST(PauseResume, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
     EXPECT_TRUE(child.AllCount());
 }
 
+TEST(PauseResume, ThreadsThatDoNotOpen) {
+    ModuleScope module;
+    CountingChild child;
+    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+    const DWORD last = ThreadIdsOf(child.id()).back();
+    SavedProcessApi saved;
+    ProcessApi.openThread = ScriptedOpenThread;
+
+    // A thread that looks gone for a moment is no refusal: a later walk suspends it.
+    OpenThreadFailures = {{last, {ERROR_INVALID_PARAMETER, 1}}};
+    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+    ExpectSuspendCounts(child.id(), 1);
+    EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
+
+    // A resume that reaches no thread fails and changes nothing.
+    for (DWORD thread : ThreadIdsOf(child.id()))
+        OpenThreadFailures[thread] = {ERROR_ACCESS_DENIED, -1};
+    EXPECT_EQ(ResumeProcessThreads(child.id()), 0);
+    ExpectSuspendCounts(child.id(), 1);
+    OpenThreadFailures.clear();
+    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    ExpectSuspendCounts(child.id(), 0);
+
+    // Listed in every walk but never opened: the pause cannot settle, so it gives up
+    // and resumes the threads it suspended.
+    OpenThreadFailures = {{last, {ERROR_INVALID_PARAMETER, -1}}};
+    GrantedThreadOpens = 0;
+    EXPECT_EQ(SuspendProcessThreads(child.id()), 0);
+    EXPECT_GT(GrantedThreadOpens, 0) << "no other thread was suspended first";
+    ExpectSuspendCounts(child.id(), 0);
+    EXPECT_TRUE(child.AllCount());
+}
+
 TEST(Kill, EndsTheProcessWithTheExitCode) {
     ModuleScope module;
     for (uint32_t exitCode : {0u, 42u}) {
@@ -182,43 +215,47 @@ PrivilegeState DebugPrivilegeState() {
     return state;
 }
 
-void DisableDebugPrivilege() {
+void SetDebugPrivilege(bool enabled) {
     HANDLE token = nullptr;
     OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
     TOKEN_PRIVILEGES request = {};
     request.PrivilegeCount = 1;
     LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &request.Privileges[0].Luid);
+    request.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
     AdjustTokenPrivileges(token, FALSE, &request, sizeof(request), nullptr, nullptr);
     if (token) CloseHandle(token);
 }
 
 } // namespace
 
-TEST(Kill, RequestEnablesTheDebugPrivilegeTheTokenHolds) {
+TEST(Kill, LeavesTheDebugPrivilegeAsItWas) {
     ModuleScope module;
-    ChildProcess ended, victim;
+    ChildProcess ended, victims[2];
     const DWORD freeId = EndedChildId(ended, false);
     ASSERT_NE(freeId, 0u);
-    ASSERT_TRUE(victim.Start("idle_child.exe"));
 
     if (DebugPrivilegeState() == PrivilegeState::NotHeld) {
         // Nothing to enable: a kill request neither grants the privilege nor
         // stops trying the kill.
         printf("note: this token does not hold the debug privilege\n");
+        ASSERT_TRUE(victims[0].Start("idle_child.exe"));
         EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
+        EXPECT_NE(TerminateProcessById(victims[0].id(), 0), 0);
         EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::NotHeld);
-        EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
         return;
     }
-
-    // Both a failed and a successful kill enable it.
-    DisableDebugPrivilege();
-    ASSERT_EQ(DebugPrivilegeState(), PrivilegeState::Disabled);
-    EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
-    EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::Enabled);
-
-    DisableDebugPrivilege();
-    ASSERT_EQ(DebugPrivilegeState(), PrivilegeState::Disabled);
-    EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
-    EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::Enabled);
+    // The privilege is enabled only around the kill, failed or successful.
+    for (bool enabled : {false, true}) {
+        SCOPED_TRACE(enabled ? "enabled before" : "disabled before");
+        const PrivilegeState before = enabled ? PrivilegeState::Enabled : PrivilegeState::Disabled;
+        ChildProcess& victim = victims[enabled];
+        ASSERT_TRUE(victim.Start("idle_child.exe"));
+        SetDebugPrivilege(enabled);
+        ASSERT_EQ(DebugPrivilegeState(), before);
+        EXPECT_EQ(TerminateProcessById(freeId, 0), 0);
+        EXPECT_EQ(DebugPrivilegeState(), before);
+        EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
+        EXPECT_TRUE(victim.WaitForExit(5000));
+        EXPECT_EQ(DebugPrivilegeState(), before);
+    }
 }

@@ -208,22 +208,29 @@ void FakeSnapshot(std::vector<DWORD> ids) {
 
 } // namespace
 
-TEST(EnumerationFakes, SnapshotHoldsAtMost256Ids) {
+TEST(EnumerationFakes, SnapshotGrowsUntilEveryIdFits) {
     ModuleScope module;
     SavedProcessApi saved;
     std::vector<DWORD> many;
-    for (DWORD i = 1; i <= 300; ++i)
+    for (DWORD i = 1; i <= 3000; ++i)
         many.push_back(4 * i);
     FakeSnapshot(many);
-    ASSERT_EQ(SnapshotProcessIds(), 256);
-    for (int32_t expected = 1; expected <= 256; ++expected)
+    ASSERT_EQ(SnapshotProcessIds(), 3000);
+    for (int32_t expected = 1; expected <= 3000; ++expected) {
         ASSERT_EQ(NextProcessEntry(), expected);
+        ASSERT_EQ(EntryProcessId(), 4u * expected) << "in the order the system gave";
+    }
     EXPECT_EQ(NextProcessEntry(), 0);
-    EXPECT_EQ(EntryProcessId(), 4u * 256);
 
+    // A smaller list later fits the grown buffer, which stays at least a block.
+    FakeSnapshot({8, 12});
+    EXPECT_EQ(SnapshotProcessIds(), 2);
+    EXPECT_GE(ProcessApi.processIdBufferSize, PROCESS_ID_BUFFER_SIZE);
     // A byte count beyond what was offered does not widen the snapshot.
-    FakeExtraBytes = 4096;
-    EXPECT_EQ(SnapshotProcessIds(), 256);
+    FakeSnapshot(many);
+    FakeExtraBytes = 1 << 20;
+    const int32_t count = SnapshotProcessIds();
+    EXPECT_EQ(count, static_cast<int32_t>(ProcessApi.processIdBufferSize / 4));
 }
 
 TEST(EnumerationFakes, FailedOrEmptyEnumerationListsNothing) {

@@ -1,21 +1,31 @@
 // Child program for the pause and resume tests. Arguments: the id of the
-// process to outlive no longer, the name of a shared CounterBoard mapping and
-// the number of counting threads. Each thread counts in its own slot of the
-// board; the main thread waits for the parent to end and then exits with 3.
+// process to outlive no longer, the name of a shared CounterBoard mapping, the
+// number of counting threads and, optionally, a lifetime in ms. Each thread
+// counts in its own slot of the board. Without a lifetime the threads count for
+// ever; with one, each slot is a chain of short-lived threads: a thread counts
+// for that long, starts its successor and ends, so the process keeps starting
+// threads. threadsStarted counts every thread started. The main thread waits
+// for the parent to end and then exits with 3.
 #include <windows.h>
 #include <stdlib.h>
 
 #include "../support/counter_board.h"
 
 static CounterBoard* Board;
+static DWORD LifetimeMs; // 0: the threads never end
 
 static DWORD WINAPI Count(void* slot) {
     volatile LONG* counter = &Board->counters[reinterpret_cast<INT_PTR>(slot)];
     InterlockedIncrement(&Board->threadsStarted);
-    for (;;) {
+    const DWORD start = GetTickCount();
+    do {
         InterlockedIncrement(counter);
         Sleep(1);
-    }
+    } while (LifetimeMs == 0 || GetTickCount() - start < LifetimeMs);
+    // A successor that cannot be started ends the chain: its counter stops, which
+    // the tests notice.
+    if (HANDLE next = CreateThread(nullptr, 0, Count, slot, 0, nullptr)) CloseHandle(next);
+    return 0;
 }
 
 int main(int argc, char** argv) {
@@ -27,6 +37,7 @@ int main(int argc, char** argv) {
     if (!Board) return 2;
     int threads = atoi(argv[3]);
     if (threads < 1 || threads > COUNTER_BOARD_MAX_THREADS) return 2;
+    if (argc > 4) LifetimeMs = strtoul(argv[4], nullptr, 10);
     for (INT_PTR i = 0; i < threads; ++i) {
         HANDLE thread = CreateThread(nullptr, 0, Count, reinterpret_cast<void*>(i), 0, nullptr);
         if (!thread) return 2;

@@ -7,11 +7,23 @@ TEST(ParseDecimal, ReadsWhatTheListWrites) {
         const char* text;
         int32_t value;
     } cases[] = {
-        {" 42", 42},  {"-7", -7},   {"+5", 5},         {"12ab", 12},         {"", 0},
-        {"abc", 0},   {"\t9", 0},   {"   -0", 0},      {"4294967295", -1},   {"2147483648", INT32_MIN},
-        {"-2147483648", INT32_MIN}, {"4294967296", 0}, {"+-3", 0},           {"- 3", 0},
+        {" 42", 42},
+        {"-7", -7},
+        {"+5", 5},
+        {"12ab", 12},
+        {"", 0},
+        {"abc", 0},
+        {"\t9", 0},
+        {"   -0", 0},
+        {"4294967295", -1},
+        {"2147483648", INT32_MIN},
+        {"-2147483648", INT32_MIN},
+        {"4294967296", 0},
+        {"+-3", 0},
+        {"- 3", 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(ParseDecimal(c.text), c.value) << '"' << c.text << '"';
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseDecimal(c.text), c.value) << '"' << c.text << '"';
     EXPECT_EQ(ParseDecimal(nullptr), 0);
 }
 

@@ -78,7 +78,7 @@ CountingChild::~CountingChild() {
     if (mapping_) CloseHandle(mapping_);
 }
 
-bool CountingChild::Start(int threads) {
+bool CountingChild::Start(int threads, DWORD lifetimeMs) {
     char name[64];
     static int serial = 0;
     snprintf(name, sizeof(name), "kelvor-counters-%lu-%d", GetCurrentProcessId(), ++serial);
@@ -89,7 +89,7 @@ bool CountingChild::Start(int threads) {
     if (!board_) return false;
     threads_ = threads;
     char arguments[96];
-    snprintf(arguments, sizeof(arguments), "%s %d", name, threads);
+    snprintf(arguments, sizeof(arguments), "%s %d %lu", name, threads, lifetimeMs);
     if (!child_.Start("counting_child.exe", arguments)) return false;
     DWORD start = GetTickCount();
     while (board_->threadsStarted < threads) {

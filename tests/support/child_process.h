@@ -47,7 +47,9 @@ class CountingChild {
     CountingChild& operator=(const CountingChild&) = delete;
 
     // Starts the child with threads counting threads and waits until every one counts.
-    bool Start(int threads);
+    // With a lifetime, each of them is a chain of threads instead: every thread counts
+    // for lifetimeMs, starts its successor and ends.
+    bool Start(int threads, DWORD lifetimeMs = 0);
     ChildProcess& process() { return child_; }
     DWORD id() const { return child_.id(); }
     // True once every counter has moved on from its value at the call.
@@ -57,6 +59,9 @@ class CountingChild {
     bool SettlesStill(DWORD timeoutMs = 5000) const;
     // True when no counter changes during the whole window.
     bool StaysStill(DWORD windowMs) const;
+
+    // Threads the child has started so far, every thread of every chain included.
+    LONG ThreadsStarted() const { return board_ ? board_->threadsStarted : 0; }
 
   private:
     void Read(LONG (&out)[COUNTER_BOARD_MAX_THREADS]) const;

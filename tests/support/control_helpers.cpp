@@ -58,8 +58,3 @@ int CountChildWindows(HWND parent) {
     EnumChildWindows(parent, CountOne, reinterpret_cast<LPARAM>(&count));
     return count;
 }
-
-bool MakeForeground(HWND hwnd) {
-    SetForegroundWindow(hwnd);
-    return PumpUntil([hwnd] { return GetForegroundWindow() == hwnd; }, 5000);
-}

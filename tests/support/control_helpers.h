@@ -36,5 +36,3 @@ class TestParent {
 
 // Number of child windows (at any depth) of a window.
 int CountChildWindows(HWND parent);
-// Brings a window to the foreground and waits (pumping) until it is there.
-bool MakeForeground(HWND hwnd);

@@ -3,11 +3,20 @@
 
 #include "process/process_api.h"
 
-// Restores every slot of the binding table, as it was at construction, on destruction.
+#include <map>
+
+// Restores every slot of the binding table, as it was at construction, on destruction;
+// only the process-id buffer stays as it is then (a snapshot may have replaced it).
 class SavedProcessApi {
   public:
     SavedProcessApi() : saved_(ProcessApi) {}
-    ~SavedProcessApi() { ProcessApi = saved_; }
+    ~SavedProcessApi() {
+        DWORD* buffer = ProcessApi.processIdBuffer;
+        DWORD size = ProcessApi.processIdBufferSize;
+        ProcessApi = saved_;
+        ProcessApi.processIdBuffer = buffer;
+        ProcessApi.processIdBufferSize = size;
+    }
     SavedProcessApi(const SavedProcessApi&) = delete;
     SavedProcessApi& operator=(const SavedProcessApi&) = delete;
     const ProcessApiTable& saved() const { return saved_; }
@@ -15,3 +24,25 @@ class SavedProcessApi {
   private:
     ProcessApiTable saved_;
 };
+
+// A fake for the OpenThread slot: the thread ids in OpenThreadFailures fail to open
+// (null, with the listed error) as many times as listed (-1: every time), the rest
+// open with the real OpenThread and are counted in GrantedThreadOpens. The test
+// fills both before it puts ScriptedOpenThread into the slot.
+struct ThreadOpenFailure {
+    DWORD error; // ERROR_ACCESS_DENIED: a refusal; ERROR_INVALID_PARAMETER: no such thread
+    int times;
+};
+inline std::map<DWORD, ThreadOpenFailure> OpenThreadFailures;
+inline volatile LONG GrantedThreadOpens = 0;
+
+inline HANDLE WINAPI ScriptedOpenThread(DWORD access, BOOL inherit, DWORD threadId) {
+    auto failure = OpenThreadFailures.find(threadId);
+    if (failure != OpenThreadFailures.end() && failure->second.times != 0) {
+        if (failure->second.times > 0) --failure->second.times;
+        SetLastError(failure->second.error);
+        return nullptr;
+    }
+    InterlockedIncrement(&GrantedThreadOpens);
+    return OpenThread(access, inherit, threadId);
+}

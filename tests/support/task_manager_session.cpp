@@ -82,7 +82,11 @@ bool TaskManagerSession::Start() {
     if (!library_) return false;
     void* entry = reinterpret_cast<void*>(GetProcAddress(library_, "Main"));
     if (!entry) return false;
-    thread_ = CreateThread(nullptr, 0, RunMain, entry, 0, &threadId_);
+    return StartLinked(reinterpret_cast<MainFn>(entry));
+}
+
+bool TaskManagerSession::StartLinked(int (*main)()) {
+    thread_ = CreateThread(nullptr, 0, RunMain, reinterpret_cast<void*>(main), 0, &threadId_);
     if (!thread_) return false;
     WaitFor(
         [&] {
@@ -144,6 +148,13 @@ std::string TaskManagerSession::Cell(int row, int column) const {
     item.cchTextMax = sizeof text;
     SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     return text;
+}
+
+void TaskManagerSession::SetCell(int row, int column, const std::string& text) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(list_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }
 
 int TaskManagerSession::RowOfProcess(DWORD processId) const {

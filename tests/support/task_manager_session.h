@@ -17,6 +17,9 @@ class TaskManagerSession {
     // Loads kelvor.dll from the tests' folder, starts Main on a new thread and
     // waits for its window; false when any of it fails.
     bool Start();
+    // The same with the Main linked into the test program (after ModuleScope has
+    // started the module), so that the test's fakes in the binding table apply.
+    bool StartLinked(int (*main)());
     HWND window() const { return window_; }
     HWND list() const { return list_; }
     HWND button(int number) const { return GetDlgItem(window_, number); }
@@ -34,6 +37,8 @@ class TaskManagerSession {
 
     int RowCount() const;
     std::string Cell(int row, int column) const;
+    // Writes a cell's text behind the window's back (as the list control itself would).
+    void SetCell(int row, int column, const std::string& text);
     // The row whose Handle cell is the process id; -1 when there is none.
     int RowOfProcess(DWORD processId) const;
     bool IsSelected(int row) const;

@@ -9,7 +9,9 @@ ModuleScope::ModuleScope() {
     ModuleAttach();
 }
 
-ModuleScope::~ModuleScope() { ModuleDetach(); }
+ModuleScope::~ModuleScope() {
+    ModuleDetach();
+}
 
 void PathBesideTests(const char* name, char (&out)[MAX_PATH]) {
     DWORD n = GetModuleFileNameA(nullptr, out, MAX_PATH);

@@ -7,6 +7,7 @@
 
 #include "lifecycle/module.h"
 #include "runtime/scratch.h"
+#include "support/scratch_helpers.h"
 #include "runtime/text.h"
 #include "support/event_helpers.h"
 #include "support/heap_helpers.h"
@@ -262,35 +263,6 @@ TEST_F(AppWindowTest, AutoNumberWindowsAreNamedByTheirRecord) {
     EXPECT_EQ(WindowTable.dynamicList.head->next, nullptr);
 }
 
-// A scratch block with guard bytes behind it, put in place of the module's.
-class GuardedScratch {
-  public:
-    GuardedScratch() : savedBuffer_(ScratchBuffer), savedEnd_(ScratchFreeEnd) {
-        memset(block_, 0, SCRATCH_BUFFER_SIZE);
-        memset(block_ + SCRATCH_BUFFER_SIZE, Guard, GuardSize);
-        ScratchBuffer = ScratchFreeEnd = block_;
-    }
-    ~GuardedScratch() {
-        ScratchBuffer = savedBuffer_;
-        ScratchFreeEnd = savedEnd_;
-    }
-    bool GuardIntact() const {
-        for (size_t i = 0; i < GuardSize; ++i) {
-            if (block_[SCRATCH_BUFFER_SIZE + i] != Guard) return false;
-        }
-        return true;
-    }
-    char* End() { return block_ + SCRATCH_BUFFER_SIZE; }
-
-  private:
-    static constexpr size_t GuardSize = 64;
-    static constexpr char Guard = 0x5A;
-    static char block_[SCRATCH_BUFFER_SIZE + GuardSize];
-    char* savedBuffer_;
-    char* savedEnd_;
-};
-char GuardedScratch::block_[SCRATCH_BUFFER_SIZE + GuardedScratch::GuardSize];
-
 TEST_F(AppWindowTest, CaptionsAreBoundedByTheirLimitAndTheRoomLeft) {
     GuardedScratch scratch;
     HWND hwnd = HandleOf(OpenAppWindow(0, 10, 10, 300, 100, WIN_INVISIBLE, "short caption"));
@@ -319,14 +291,14 @@ TEST_F(AppWindowTest, CaptionsAreBoundedByTheirLimitAndTheRoomLeft) {
     for (size_t room : {size_t{100}, size_t{2}, size_t{1}}) {
         SCOPED_TRACE(room);
         ScratchMark mark;
-        ScratchFreeEnd = scratch.End() - room;
+        ScratchFreeEnd = scratch.end() - room;
         start = ScratchFreeEnd;
         end = GetWindowCaption(0);
         EXPECT_EQ(static_cast<size_t>(end - start), room - 1);
         EXPECT_EQ(strlen(start), room - 1);
-        EXPECT_TRUE(scratch.GuardIntact());
+        EXPECT_TRUE(scratch.guardsIntact());
     }
-    EXPECT_TRUE(scratch.GuardIntact());
+    EXPECT_TRUE(scratch.guardsIntact());
 
     // No such window: an empty text at the free end, which stays.
     start = ScratchFreeEnd;
@@ -405,7 +377,7 @@ TEST(AppWindowMemory, WithoutMemoryNoWindowOrOneWithoutAccelerators) {
     ASSERT_TRUE(ModuleReady());
     HeapSwap useMain(MainHeap, small.handle);
     HeapSwap useList(ListHeap, list.handle);
-    RegisterTemplateClass();
+    RegisterTemplateClass(WindowClassProc);
     small.Exhaust();
     list.Exhaust();
 

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "lifecycle/module.h"
+#include "support/child_process.h"
 #include "support/control_helpers.h"
+#include "support/input_helpers.h"
 #include "support/test_module.h"
 #include "toolkit/message_box.h"
 
@@ -79,7 +81,7 @@ TEST_F(MessageBoxTest, OtherWindowsOfTheThreadAreDisabledOnlyWhileTheBoxIsUp) {
         hidden(340, 300, 300, 200);
     EnableWindow(disabled.hwnd(), FALSE);
     ShowWindow(hidden.hwnd(), SW_HIDE);
-    ASSERT_TRUE(MakeForeground(front.hwnd()));
+    ASSERT_TRUE(BringToFront(front.hwnd()));
 
     EXPECT_EQ(ShowAnswered("KELVOR - Task Manager", "Kill the process?", MB_YESNO, IDYES,
                            {other.hwnd(), disabled.hwnd(), hidden.hwnd()}),
@@ -102,7 +104,7 @@ TEST_F(MessageBoxTest, OtherWindowsOfTheThreadAreDisabledOnlyWhileTheBoxIsUp) {
 
 TEST_F(MessageBoxTest, AnswersAreTheButtonIds) {
     TestParent front(20, 20, 300, 200);
-    ASSERT_TRUE(MakeForeground(front.hwnd()));
+    ASSERT_TRUE(BringToFront(front.hwnd()));
     EXPECT_EQ(ShowAnswered("t", "question", MB_YESNO, IDNO), IDNO);
     EXPECT_TRUE(Seen.seen);
     EXPECT_EQ(ShowAnswered("KELVOR", "ERROR: can not pause process!", MB_OK, IDOK), IDOK);
@@ -113,7 +115,7 @@ TEST_F(MessageBoxTest, AnswersAreTheButtonIds) {
 
 TEST_F(MessageBoxTest, WindowsWithoutANodeAreNeverLeftDisabled) {
     TestParent front(20, 20, 300, 200), other(340, 20, 300, 200);
-    ASSERT_TRUE(MakeForeground(front.hwnd()));
+    ASSERT_TRUE(BringToFront(front.hwnd()));
     HANDLE listHeap = ListHeap;
 
     ListHeap = nullptr; // no node can be had while it is missing
@@ -168,7 +170,7 @@ TEST_F(MessageBoxTest, EachThreadRestoresOnlyWhatItDisabled) {
     HANDLE thread = CreateThread(nullptr, 0, OtherThread::Run, &other, 0, nullptr);
     ASSERT_EQ(WaitForSingleObject(other.done, 10000), WAIT_OBJECT_0);
     TestParent front(20, 20, 300, 200), mine(340, 20, 300, 200);
-    ASSERT_TRUE(MakeForeground(front.hwnd()));
+    ASSERT_TRUE(BringToFront(front.hwnd()));
 
     ASSERT_TRUE(other.Step()); // it disables its own window, and only that
     EXPECT_FALSE(IsWindowEnabled(other.window));
@@ -190,18 +192,13 @@ TEST_F(MessageBoxTest, EachThreadRestoresOnlyWhatItDisabled) {
 
 TEST_F(MessageBoxTest, NoOwnerWhenTheForegroundBelongsToAnotherProcess) {
     TestParent mine(20, 20, 300, 200);
-    char path[MAX_PATH];
-    PathBesideTests("foreground_window.exe", path);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child = {};
-    ASSERT_TRUE(CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &child));
+    ChildProcess child;
+    ASSERT_TRUE(child.Start("foreground_window.exe"));
     const bool childInFront = PumpUntil(
         [&] {
             DWORD process = 0;
             GetWindowThreadProcessId(GetForegroundWindow(), &process);
-            return process == child.dwProcessId;
+            return process == child.id();
         },
         15000);
     if (childInFront) {
@@ -212,10 +209,7 @@ TEST_F(MessageBoxTest, NoOwnerWhenTheForegroundBelongsToAnotherProcess) {
         EXPECT_EQ(Seen.watchedEnabled, std::vector<bool>{false}) << "no window of ours is in front";
         EXPECT_TRUE(IsWindowEnabled(mine.hwnd()));
     }
-    TerminateProcess(child.hProcess, 0);
-    WaitForSingleObject(child.hProcess, 10000);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    child.End();
     EXPECT_TRUE(childInFront) << "the helper's window never reached the foreground";
 }
 

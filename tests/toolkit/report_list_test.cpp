@@ -10,6 +10,7 @@
 
 #include "lifecycle/module.h"
 #include "runtime/scratch.h"
+#include "support/scratch_helpers.h"
 #include "support/control_helpers.h"
 #include "support/test_module.h"
 #include "toolkit/controls.h"
@@ -151,32 +152,6 @@ TEST_F(ReportList, MissingRowsAndColumnsReadEmptyInPlace) {
     EXPECT_STREQ(text, "second");
     EXPECT_EQ(ScratchFreeEnd, before + 6);
 }
-
-// Points the module's scratch buffer at an array with guard bytes behind it.
-class GuardedScratch {
-  public:
-    GuardedScratch() : savedBuffer_(ScratchBuffer), savedEnd_(ScratchFreeEnd) {
-        memset(arena_, 'g', sizeof arena_);
-        ScratchBuffer = arena_;
-    }
-    ~GuardedScratch() {
-        ScratchBuffer = savedBuffer_;
-        ScratchFreeEnd = savedEnd_;
-    }
-    char* end() { return arena_ + SCRATCH_BUFFER_SIZE; }
-    bool guardsIntact() const {
-        for (size_t i = SCRATCH_BUFFER_SIZE; i < sizeof arena_; ++i) {
-            if (arena_[i] != 'g') return false;
-        }
-        return true;
-    }
-
-  private:
-    char* savedBuffer_;
-    char* savedEnd_;
-    static char arena_[SCRATCH_BUFFER_SIZE + 4096];
-};
-char GuardedScratch::arena_[SCRATCH_BUFFER_SIZE + 4096];
 
 TEST_F(ReportList, LongCellsStopAtTheLimitAndAtTheBufferEnd) {
     HWND list = MakeList(0, 2);

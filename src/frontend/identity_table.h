@@ -1,0 +1,28 @@
+// Tables of process identities (id and creation time) for the front end: what LIST
+// learnt about the process of each row, and which of them this window had paused.
+#pragma once
+
+#include <stdint.h>
+
+struct ProcessIdentity {
+    uint32_t id;
+    uint64_t created; // creation time; 0 when it could not be read
+};
+
+// A table that grows as identities are added, in global memory of its own (it does
+// not depend on the module's heaps); all zero when empty.
+struct IdentityTable {
+    ProcessIdentity* entries;
+    intptr_t count;
+    intptr_t capacity;
+};
+
+// Adds an identity at the end; false, leaving the table as it was, when no memory
+// can be had.
+bool AppendIdentity(IdentityTable& table, const ProcessIdentity& identity);
+// The entry at an index; null when the table holds none there.
+const ProcessIdentity* IdentityAt(const IdentityTable& table, intptr_t index);
+// True when the table holds an entry with this id and this known creation time.
+bool HoldsIdentity(const IdentityTable& table, const ProcessIdentity& identity);
+// Gives the table's memory back; the table is empty afterwards.
+void FreeIdentities(IdentityTable& table);

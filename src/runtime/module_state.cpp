@@ -1,0 +1,5 @@
+#include "runtime/module_state.h"
+
+HINSTANCE ModuleInstance = nullptr;
+HANDLE MainHeap = nullptr;
+HANDLE ListHeap = nullptr;
