@@ -31,11 +31,15 @@ export WINEDEBUG=${WINEDEBUG:--all}
 KELVOR_XVFB_PID=
 KELVOR_STARTED_SERVER=
 
-kelvor_build() {
+kelvor_configure() {
     mkdir -p "$KELVOR_BUILD"
     cmake -S "$KELVOR_ROOT" -B "$KELVOR_BUILD" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$KELVOR_ROOT/cmake/$KELVOR_TOOLCHAIN.cmake" >"$KELVOR_BUILD/configure.log" 2>&1 \
         || { cat "$KELVOR_BUILD/configure.log"; return 1; }
+}
+
+kelvor_build() {
+    kelvor_configure
     cmake --build "$KELVOR_BUILD" -j "$(nproc)"
 }
 

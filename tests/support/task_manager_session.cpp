@@ -24,11 +24,18 @@ template <class Done> bool WaitFor(Done done, DWORD timeoutMs) {
 
 // Button releases that the main thread has taken from its queue.
 volatile LONG ReleasesTaken = 0;
+// Idle markers (posted WM_NULL with this wParam) that it has taken.
+constexpr WPARAM IDLE_MARKER = 0x4B1D;
+volatile LONG MarkersTaken = 0;
 
 LRESULT CALLBACK WatchMessages(int code, WPARAM removal, LPARAM message) {
     const MSG* msg = reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_LBUTTONUP) {
         InterlockedIncrement(&ReleasesTaken);
+    }
+    if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_NULL &&
+        msg->wParam == IDLE_MARKER) {
+        InterlockedIncrement(&MarkersTaken);
     }
     return CallNextHookEx(nullptr, code, removal, message);
 }
@@ -95,9 +102,12 @@ bool TaskManagerSession::StartLinked(int (*main)()) {
 }
 
 bool TaskManagerSession::WaitIdle(DWORD timeoutMs) const {
-    // A sent message is handled only once the thread waits for messages again.
-    DWORD_PTR result;
-    return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+    // A posted marker is taken only once the thread is back in a message loop. A
+    // sent message would not do: the thread also handles those while it waits on
+    // a message that it sends to another thread in the middle of its work.
+    LONG before = MarkersTaken;
+    if (!PostMessageA(window_, WM_NULL, IDLE_MARKER, 0)) return false;
+    return WaitFor([&] { return MarkersTaken != before; }, timeoutMs);
 }
 
 bool TaskManagerSession::ClickAndWait(POINT screen) {

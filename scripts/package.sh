@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds kelvor.dll and kelvor-host.exe of both builds and makes the release
+# packages build/packages/kelvor-<version>-win32.zip and kelvor-<version>-win64.zip
+# with CPack's ZIP generator (what `cmake --build BUILD --target package` does,
+# without building the tests first).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh"
+out=${KELVOR_OUT:-$root/build}/packages
+mkdir -p "$out"
+rm -f "$out"/kelvor-*.zip
+for bits in 32 64; do
+    (
+        export KELVOR_BITS=$bits
+        source "$root/scripts/common.sh"
+        kelvor_configure
+        cmake --build "$KELVOR_BUILD" -j "$(nproc)" --target kelvor kelvor-host >"$KELVOR_BUILD/package-build.log" 2>&1 \
+            || { cat "$KELVOR_BUILD/package-build.log"; exit 1; }
+        cpack -G ZIP --config "$KELVOR_BUILD/CPackConfig.cmake" -B "$out" >"$KELVOR_BUILD/cpack.log" 2>&1 \
+            || { cat "$KELVOR_BUILD/cpack.log"; exit 1; }
+    )
+done
+rm -rf "$out/_CPack_Packages"
+for zip in "$out"/kelvor-*.zip; do
+    echo "$zip:"
+    cmake -E tar tvf "$zip"
+done
