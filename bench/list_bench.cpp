@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "bench_support.h"
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
 #include "process/enumeration.h"
@@ -33,23 +34,11 @@ static bool SystemIs64Bit() {
 
 // Starts an idle child from this program's folder that ends with this process.
 static bool StartChild(const char* program) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return false;
-    char* slash = strrchr(path, '\\');
-    if (!slash || static_cast<size_t>(slash + 1 - path) + strlen(program) >= MAX_PATH) return false;
-    strcpy(slash + 1, program);
-    char commandLine[2 * MAX_PATH];
-    wsprintfA(commandLine, "\"%s\" %lu", path, GetCurrentProcessId());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
-        return false;
-    }
-    CloseHandle(info.hThread);
-    Children[ChildCount++] = info.hProcess;
+    char arguments[16];
+    wsprintfA(arguments, "%lu", GetCurrentProcessId());
+    HANDLE process = StartBeside(program, arguments, nullptr);
+    if (!process) return false;
+    Children[ChildCount++] = process;
     return true;
 }
 
@@ -62,30 +51,12 @@ static void EndChildren() {
     ChildCount = 0;
 }
 
-static double Now() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * counter.QuadPart / frequency.QuadPart;
-}
-
 static void PumpPending() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-}
-
-static int CompareDoubles(const void* a, const void* b) {
-    double x = *static_cast<const double*>(a), y = *static_cast<const double*>(b);
-    return x < y ? -1 : x > y;
-}
-
-static double Median(double* values, int n) {
-    qsort(values, n, sizeof *values, CompareDoubles);
-    return values[n / 2];
 }
 
 // The queries LIST makes per row, without the list: the baseline.

@@ -14,6 +14,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "bench_support.h"
 #include "lifecycle/module.h"
 #include "process/actions.h"
 #include "process/process_api.h"
@@ -39,24 +40,6 @@ static CreateToolhelp32SnapshotFn RealSnapshot;
 static HANDLE WINAPI CountingSnapshot(DWORD flags, DWORD processId) {
     ++Snapshots;
     return RealSnapshot(flags, processId);
-}
-
-static double Now() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * counter.QuadPart / frequency.QuadPart;
-}
-
-static int CompareDoubles(const void* a, const void* b) {
-    double x = *static_cast<const double*>(a), y = *static_cast<const double*>(b);
-    return x < y ? -1 : x > y;
-}
-
-static double Median(double* values, int n) {
-    qsort(values, n, sizeof *values, CompareDoubles);
-    return values[n / 2];
 }
 
 // One walk of a fresh thread snapshot that applies action to every thread of the
@@ -91,27 +74,6 @@ static void CountSystem(int* processes, int* threads) {
         *threads += entry.cntThreads;
     }
     CloseHandle(snapshot);
-}
-
-// Starts a program from this program's folder; null when it cannot be started.
-static HANDLE StartChild(const char* program, const char* arguments, DWORD* id) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    path[n < MAX_PATH ? n : MAX_PATH - 1] = '\0';
-    char* slash = strrchr(path, '\\');
-    lstrcpyA(slash ? slash + 1 : path, program);
-    char commandLine[2 * MAX_PATH];
-    wsprintfA(commandLine, "\"%s\" %s", path, arguments);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
-        return nullptr;
-    }
-    CloseHandle(info.hThread);
-    *id = info.dwProcessId;
-    return info.hProcess;
 }
 
 // Waits (10 s at most) until the process has the given number of threads.
@@ -205,7 +167,7 @@ static void MeasureChurn(int lifetimeMs, int pauses) {
     wsprintfA(arguments, "%lu %s %d %d", GetCurrentProcessId(), boardName, CHURN_CHAINS,
               lifetimeMs);
     DWORD child = 0;
-    HANDLE process = board ? StartChild("counting_child.exe", arguments, &child) : nullptr;
+    HANDLE process = board ? StartBeside("counting_child.exe", arguments, &child) : nullptr;
     if (!process) {
         printf("churning child: could not be started\n");
         return;
@@ -270,7 +232,7 @@ int main(int argc, char** argv) {
     char arguments[64];
     wsprintfA(arguments, "threads %d %lu", THREADS, GetCurrentProcessId());
     DWORD threadsChildId = 0;
-    HANDLE threadsChild = StartChild("pause_bench.exe", arguments, &threadsChildId);
+    HANDLE threadsChild = StartBeside("pause_bench.exe", arguments, &threadsChildId);
     if (!threadsChild || !WaitForThreads(threadsChildId, THREADS)) {
         fprintf(stderr, "pause_bench: the child with %d threads did not start\n", THREADS);
         return 1;
@@ -290,7 +252,7 @@ int main(int argc, char** argv) {
     int started = 0;
     wsprintfA(arguments, "%lu", GetCurrentProcessId());
     while (started < IDLE_CHILDREN &&
-           (idle[started] = StartChild("idle_child.exe", arguments, &idleIds[started]))) {
+           (idle[started] = StartBeside("idle_child.exe", arguments, &idleIds[started]))) {
         ++started;
     }
     // Each child is running once its one thread shows in a snapshot.

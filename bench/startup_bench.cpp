@@ -16,6 +16,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "bench_support.h"
+
 constexpr int RUNS = 15;
 constexpr const char* TITLE = "KELVOR - Task Manager";
 constexpr const char* BARE_CLASS = "StartupBenchBare";
@@ -29,24 +31,6 @@ using MainFn = int (*)();
 static HANDLE Shown;
 static HWND ShownWindow;
 static double ShownAt;
-
-static double Now() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * counter.QuadPart / frequency.QuadPart;
-}
-
-static int CompareDoubles(const void* a, const void* b) {
-    double x = *static_cast<const double*>(a), y = *static_cast<const double*>(b);
-    return x < y ? -1 : x > y;
-}
-
-static double Median(double* values, int n) {
-    qsort(values, n, sizeof *values, CompareDoubles);
-    return values[n / 2];
-}
 
 // Watches the started thread for the first top-level window it shows.
 static LRESULT CALLBACK WatchShow(int code, WPARAM wParam, LPARAM lParam) {

@@ -1,0 +1,49 @@
+// What the benchmark programs share: a millisecond clock, the median of a run's
+// figures, and starting a program that stands beside the benchmark.
+#pragma once
+
+#include <windows.h>
+#include <stdlib.h>
+#include <string.h>
+
+// Milliseconds from the performance counter.
+inline double Now() {
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return 1000.0 * counter.QuadPart / frequency.QuadPart;
+}
+
+// The median of n figures (sorts them in place).
+inline double Median(double* values, int n) {
+    qsort(values, n, sizeof *values, [](const void* a, const void* b) {
+        double x = *static_cast<const double*>(a), y = *static_cast<const double*>(b);
+        return x < y ? -1 : x > y;
+    });
+    return values[n / 2];
+}
+
+// Starts program from this program's folder with the given arguments; gives its
+// process handle and id, or null when it cannot be started.
+inline HANDLE StartBeside(const char* program, const char* arguments, DWORD* id) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    char* slash = strrchr(path, '\\');
+    if (!slash || static_cast<size_t>(slash + 1 - path) + strlen(program) >= MAX_PATH)
+        return nullptr;
+    strcpy(slash + 1, program);
+    char commandLine[2 * MAX_PATH + 64];
+    wsprintfA(commandLine, "\"%s\" %s", path, arguments);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return nullptr;
+    }
+    CloseHandle(info.hThread);
+    if (id) *id = info.dwProcessId;
+    return info.hProcess;
+}
