@@ -102,6 +102,11 @@ class TaskManager : public ::testing::Test {
     // and an OK button only; answers it.
     void ExpectErrorBox(intptr_t button, const char* text) {
         ASSERT_TRUE(Press(button));
+        ExpectErrorBoxShown(text);
+    }
+
+    // The error box that a command brought up: title, text and OK alone; answered.
+    void ExpectErrorBoxShown(const char* text) {
         HWND box = session.WaitMessageBox();
         ASSERT_NE(box, nullptr) << text;
         EXPECT_EQ(WindowText(box), TITLE);
@@ -110,6 +115,14 @@ class TaskManager : public ::testing::Test {
         EXPECT_EQ(GetDlgItem(box, IDYES), nullptr);
         EXPECT_EQ(GetDlgItem(box, IDNO), nullptr);
         EXPECT_TRUE(session.AnswerMessageBox(box, IDOK));
+    }
+
+    // KILL pressed and its question answered Yes.
+    void KillAnsweredYes() {
+        ASSERT_TRUE(Press(BTN_KILL));
+        HWND box = session.WaitMessageBox();
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
     }
 
     template <class Done> static bool PumpWait(Done done, DWORD timeoutMs = 5000) {
@@ -291,10 +304,7 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(session.Cell(row, 4), "RUN");
 
     // Yes ends it with exit code 0; its row stays, marked, with nothing left to do.
-    ASSERT_TRUE(Press(BTN_KILL));
-    box = session.WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
+    ASSERT_NO_FATAL_FAILURE(KillAnsweredYes());
     ASSERT_TRUE(child.process().WaitForExit(5000));
     EXPECT_EQ(child.process().ExitCode(), 0u);
     EXPECT_EQ(session.Cell(row, 4), "KILL");
@@ -340,14 +350,8 @@ TEST_F(TaskManager, ARowActsOnlyOnTheProcessItWasListedFor) {
     EXPECT_EQ(session.Cell(row, 4), "RUN");
     EXPECT_TRUE(other.AllCount());
 
-    ASSERT_TRUE(Press(BTN_KILL));
-    HWND box = session.WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
-    box = session.WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "ERROR: can not kill process!");
-    EXPECT_TRUE(session.AnswerMessageBox(box, IDOK));
+    ASSERT_NO_FATAL_FAILURE(KillAnsweredYes());
+    ExpectErrorBoxShown("ERROR: can not kill process!");
     EXPECT_EQ(other.process().ExitCode(), DWORD(STILL_ACTIVE));
     EXPECT_TRUE(other.AllCount());
     EXPECT_EQ(session.Cell(row, 4), "RUN");
@@ -375,15 +379,8 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     EXPECT_EQ(session.Cell(row, 4), "RUN");
 
     Select(row);
-    ASSERT_TRUE(Press(BTN_KILL));
-    HWND box = session.WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
-    box = session.WaitMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(WindowText(box), TITLE);
-    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "ERROR: can not kill process!");
-    EXPECT_TRUE(session.AnswerMessageBox(box, IDOK));
+    ASSERT_NO_FATAL_FAILURE(KillAnsweredYes());
+    ExpectErrorBoxShown("ERROR: can not kill process!");
     EXPECT_EQ(session.Cell(row, 4), "RUN");
     EXPECT_EQ(session.Close(), 1);
 }

@@ -168,8 +168,12 @@ bool Fail(TaskManagerSession& session, DWORD child, int round, const char* step)
     std::string status = row >= 0 ? session.Cell(row, COL_STATUS) : "(no row)";
     HWND box = session.WaitMessageBox(1000);
     std::string text = box ? WindowText(GetDlgItem(box, 0xFFFF)) : "none";
-    fprintf(stderr, "round %d: %s failed; the child's status: %s; message box: %s\n", round, step,
-            status.c_str(), text.c_str());
+    fprintf(stderr,
+            "round %d: %s failed; the child's status: %s; row selected: %d; PAUSE, RESUME, "
+            "KILL enabled: %d%d%d; message box: %s\n",
+            round, step, status.c_str(), row >= 0 && session.IsSelected(row),
+            session.IsEnabled(BTN_PAUSE), session.IsEnabled(BTN_RESUME),
+            session.IsEnabled(BTN_KILL), text.c_str());
     return false;
 }
 
@@ -184,9 +188,8 @@ bool Round(TaskManagerSession& session, DWORD child, int round) {
     if (row < 0) return Fail(session, child, round, "finding the child's row");
     if (!session.ClickRow(row) || !session.IsSelected(row))
         return Fail(session, child, round, "select");
-    if (!Press(session, BTN_PAUSE) || session.Cell(row, COL_STATUS) != "PAUSE") {
-        return Fail(session, child, round, "PAUSE");
-    }
+    if (!Press(session, BTN_PAUSE)) return Fail(session, child, round, "pressing PAUSE");
+    if (session.Cell(row, COL_STATUS) != "PAUSE") return Fail(session, child, round, "PAUSE");
     // The buttons follow the row's new status from its next click on.
     if (!session.ClickRow(row) || !Press(session, BTN_RESUME) ||
         session.Cell(row, COL_STATUS) != "RUN") {
@@ -240,6 +243,7 @@ int main(int argc, char** argv) {
     printf("%d rounds of LIST, select, PAUSE, RESUME, KILL answered No, after %d warm-up "
            "rounds (%lu ms a round)\n",
            rounds, warmup, static_cast<unsigned long>(elapsed / rounds));
+    printf("button clicks repeated because the button took none: %d\n", session.clicksRepeated());
     printf("%-34s %14s %14s %10s\n", "", "after warm-up", "at the end", "change");
     PrintRow("handles (system handle list)", warm.handles, end.handles);
     PrintRow("windows", warm.windows, end.windows);

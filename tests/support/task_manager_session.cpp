@@ -40,6 +40,18 @@ LRESULT CALLBACK WatchMessages(int code, WPARAM removal, LPARAM message) {
     return CallNextHookEx(nullptr, code, removal, message);
 }
 
+// Clicks that a button of the main thread reported to its parent (BN_CLICKED).
+volatile LONG ButtonClicks = 0;
+
+LRESULT CALLBACK WatchSentMessages(int code, WPARAM sent, LPARAM message) {
+    const auto* msg = reinterpret_cast<const CWPSTRUCT*>(message);
+    if (code == HC_ACTION && msg->message == WM_COMMAND && msg->lParam != 0 &&
+        HIWORD(msg->wParam) == BN_CLICKED) {
+        InterlockedIncrement(&ButtonClicks);
+    }
+    return CallNextHookEx(nullptr, code, sent, message);
+}
+
 struct BoxSearch {
     DWORD threadId;
     HWND found;
@@ -67,6 +79,7 @@ std::string WindowText(HWND window) {
 
 TaskManagerSession::~TaskManagerSession() {
     if (hook_) UnhookWindowsHookEx(hook_);
+    if (sentHook_) UnhookWindowsHookEx(sentHook_);
     if (thread_) {
         if (window_ && IsWindow(window_)) Close();
         CloseHandle(thread_);
@@ -96,7 +109,8 @@ bool TaskManagerSession::StartLinked(int (*main)()) {
         10000);
     if (!window_) return false;
     hook_ = SetWindowsHookExA(WH_GETMESSAGE, WatchMessages, nullptr, threadId_);
-    if (!hook_) return false;
+    sentHook_ = SetWindowsHookExA(WH_CALLWNDPROC, WatchSentMessages, nullptr, threadId_);
+    if (!hook_ || !sentHook_) return false;
     list_ = GetDlgItem(window_, 0);
     return list_ != nullptr && WaitIdle();
 }
@@ -117,9 +131,24 @@ bool TaskManagerSession::ClickAndWait(POINT screen) {
 }
 
 bool TaskManagerSession::ClickControl(HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    return ClickAndWait({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    // Under Wine the desktop now and then delivers a stale pointer move between a
+    // button's press and its release; the button then lets go without a click.
+    // An enabled button that reported no click was not clicked, so it is clicked
+    // again (and the repeat counted).
+    char className[16] = "";
+    GetClassNameA(control, className, sizeof className);
+    const bool button = lstrcmpiA(className, "Button") == 0;
+    for (int attempt = 1;; ++attempt) {
+        const LONG before = ButtonClicks;
+        const bool enabled = IsWindowEnabled(control) && IsWindowVisible(control);
+        RECT rect;
+        GetWindowRect(control, &rect);
+        if (!ClickAndWait({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2})) {
+            return false;
+        }
+        if (!button || !enabled || ButtonClicks != before || attempt == 3) return true;
+        ++clicksRepeated_;
+    }
 }
 
 bool TaskManagerSession::ClickRow(int row) {

@@ -24,10 +24,12 @@ class TaskManagerSession {
     HWND list() const { return list_; }
     HWND button(int number) const { return GetDlgItem(window_, number); }
     DWORD mainThreadId() const { return threadId_; }
+    // How many button clicks were repeated because the button took no click.
+    int clicksRepeated() const { return clicksRepeated_; }
 
     // Real left click at the centre of a window of the main thread (a control, a
     // message box button); returns once the main thread has taken the click and
-    // handled it.
+    // handled it. An enabled button that takes no click is clicked again.
     bool ClickControl(HWND control);
     // Real left click on a row of the list (scrolled into view first); returns as
     // ClickControl does.
@@ -66,6 +68,8 @@ class TaskManagerSession {
     HWND window_ = nullptr;
     HWND list_ = nullptr;
     HHOOK hook_ = nullptr;
+    HHOOK sentHook_ = nullptr;
+    int clicksRepeated_ = 0;
 };
 
 // Text of a window (a caption, a static text).
