@@ -28,6 +28,17 @@ KELVOR_BUILD=${KELVOR_BUILD:-$KELVOR_OUT/$KELVOR_TOOLCHAIN}
 export WINEARCH=$KELVOR_WINEARCH
 export WINEPREFIX=${WINEPREFIX:-$KELVOR_OUT/wine-$KELVOR_WINEARCH}
 export WINEDEBUG=${WINEDEBUG:--all}
+# Wine's server holds a few descriptors for every Windows process, so the runs
+# with several hundred processes (tests, benchmarks) need more than the 1024
+# open files many systems allow by default: raise the limit as far as allowed.
+kelvor_files=$(ulimit -Sn)
+if [ "$kelvor_files" != unlimited ] && [ "$kelvor_files" -lt 65536 ]; then
+    ulimit -n 65536 2>/dev/null || ulimit -Sn "$(ulimit -Hn)" 2>/dev/null || true
+    if [ "$(ulimit -Sn)" != unlimited ] && [ "$(ulimit -Sn)" -lt 4096 ]; then
+        echo "warning: only $(ulimit -Sn) open files allowed; runs with hundreds of processes may fail" >&2
+    fi
+fi
+unset kelvor_files
 KELVOR_XVFB_PID=
 KELVOR_STARTED_SERVER=
 
