@@ -25,9 +25,18 @@ bool ChildProcess::Start(const char* program, const char* arguments) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
-        return false;
+    // Under Wine a process start can fail for a moment when the host system is
+    // short of something (many hundred processes at once); a few more tries tell
+    // a passing shortage from a lasting one, and each failure is reported.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            break;
+        }
+        fprintf(stderr, "starting %s failed (attempt %d, error %lu)\n", program, attempt,
+                GetLastError());
+        if (attempt == 3) return false;
+        Sleep(250);
     }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
