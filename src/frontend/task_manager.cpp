@@ -58,17 +58,24 @@ static void DisableCommandButtons() {
     EnableButton(BTN_KILL, false);
 }
 
-// PAUSE and KILL for a running row, RESUME and KILL for a paused one, nothing otherwise.
+// The commands that fit a row's status: PAUSE and KILL for a running row, RESUME
+// and KILL for a paused one, nothing otherwise. Their buttons are the enabled ones.
+struct FittingCommands {
+    bool pause, resume, kill;
+};
+
+static FittingCommands CommandsFor(const Selection& selection) {
+    if (selection.row < 0) return {false, false, false};
+    if (TextEquals(selection.status, STATUS_RUN)) return {true, false, true};
+    if (TextEquals(selection.status, STATUS_PAUSE)) return {false, true, true};
+    return {false, false, false};
+}
+
 static void UpdateButtons(const Selection& selection) {
-    DisableCommandButtons();
-    if (selection.row < 0) return;
-    if (TextEquals(selection.status, STATUS_RUN)) {
-        EnableButton(BTN_PAUSE, true);
-        EnableButton(BTN_KILL, true);
-    } else if (TextEquals(selection.status, STATUS_PAUSE)) {
-        EnableButton(BTN_RESUME, true);
-        EnableButton(BTN_KILL, true);
-    }
+    const FittingCommands fits = CommandsFor(selection);
+    EnableButton(BTN_PAUSE, fits.pause);
+    EnableButton(BTN_RESUME, fits.resume);
+    EnableButton(BTN_KILL, fits.kill);
 }
 
 static uint32_t RowProcessId(intptr_t row) {
@@ -85,17 +92,30 @@ static int32_t AskUser(const char* text, UINT flags) {
     return ShowMessage(mark.start(), text, flags);
 }
 
-// Carries out action on the process of the row, but only while the id in its
-// Handle cell still names the process that LIST found there: the process is held
-// open meanwhile, so that its id cannot pass to a new process before the action
-// is done. When the id names another process now, nothing is done and the result
-// is 0. A row whose creation time LIST could not read acts on its id.
-static int32_t ActOnRowProcess(intptr_t row, int32_t (*action)(uint32_t)) {
-    const uint32_t id = RowProcessId(row);
+// The identity LIST read for the row; null when it has none (its creation time
+// could not be read: the process had ended, has id 0 or cannot be opened even for
+// limited query), and such a row is never acted on: its id alone may name any
+// process by now.
+static const ProcessIdentity* RowIdentity(intptr_t row) {
     const ProcessIdentity* identity = IdentityAt(RowIdentities, row);
-    if (!identity || identity->created == 0) return action(id);
-    if (identity->id != id) return 0;
-    HANDLE held = HoldProcess(id, identity->created);
+    return identity && identity->created != 0 ? identity : nullptr;
+}
+
+// The row's process, held open so that its id cannot pass to a new process while
+// it is acted on; null unless the row has an identity, its Handle cell still shows
+// that identity's id and the id still names that same process.
+static HANDLE HoldRowProcess(intptr_t row, uint32_t& id) {
+    id = RowProcessId(row);
+    const ProcessIdentity* identity = RowIdentity(row);
+    if (!identity || identity->id != id) return nullptr;
+    return HoldProcess(id, identity->created);
+}
+
+// Carries out action on the row's process while HoldRowProcess holds it; 0, with
+// nothing done, when it cannot be held.
+static int32_t ActOnRowProcess(intptr_t row, int32_t (*action)(uint32_t)) {
+    uint32_t id = 0;
+    HANDLE held = HoldRowProcess(row, id);
     if (!held) return 0;
     const int32_t result = action(id);
     ReleaseProcess(held);
@@ -117,17 +137,24 @@ static void ActOnRow(intptr_t row, int32_t (*action)(uint32_t), const char* stat
 }
 
 static void KillRow(intptr_t row) {
+    constexpr const char* error = "ERROR: can not kill process!";
+    // Nothing to ask about a row that cannot be acted on.
+    if (!RowIdentity(row)) {
+        AskUser(error, MB_OK);
+        return;
+    }
     ScratchMark mark;
     const char* name = GetCellText(LIST_PROCESSES, row, COL_NAME);
     ScratchKeepText();
     const char* question = ScratchJoinText("KILL:", name);
     ScratchKeepText();
-    if (AskUser(question, MB_YESNO) != IDYES) return;
+    // No is the default: Enter pressed by habit must not end a process.
+    if (AskUser(question, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
     // Checked only now: the process may have ended while the question was open.
     if (ActOnRowProcess(row, KillProcess)) {
         SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
     } else {
-        AskUser("ERROR: can not kill process!", MB_OK);
+        AskUser(error, MB_OK);
     }
 }
 
@@ -178,29 +205,86 @@ void ListProcesses() {
     SetListRedraw(LIST_PROCESSES, true);
 }
 
-static void HandleControlEvent(intptr_t control) {
-    Selection selection = ScanSelection();
-    UpdateButtons(selection);
+// Carries out the command of a control on the selected row. A command that does
+// not fit the row's status does nothing: a second PAUSE of a row already paused
+// (a double click) must not suspend its threads twice, nor a second RESUME wake
+// threads that the process suspended itself, nor a second KILL ask again.
+static void RunCommand(intptr_t control, const Selection& selection) {
     if (control == BTN_LIST) {
         ListProcesses();
         return;
     }
-    if (selection.row < 0) return;
+    const FittingCommands fits = CommandsFor(selection);
     switch (control) {
     case BTN_PAUSE:
-        ActOnRow(selection.row, SuspendProcessThreads, STATUS_PAUSE,
-                 "ERROR: can not pause process!");
+        if (fits.pause) {
+            ActOnRow(selection.row, SuspendProcessThreads, STATUS_PAUSE,
+                     "ERROR: can not pause process!");
+        }
         break;
     case BTN_RESUME:
-        ActOnRow(selection.row, ResumeProcessThreads, STATUS_RUN, "ERROR: can not resume process!");
+        if (fits.resume) {
+            ActOnRow(selection.row, ResumeProcessThreads, STATUS_RUN,
+                     "ERROR: can not resume process!");
+        }
         break;
-    case BTN_KILL: KillRow(selection.row); break;
+    case BTN_KILL:
+        if (fits.kill) KillRow(selection.row);
+        break;
     default: break;
     }
 }
 
-extern "C" int Main() {
-    if (!ModuleReady()) return 0;
+static void HandleControlEvent(intptr_t control) {
+    const Selection before = ScanSelection();
+    UpdateButtons(before);
+    RunCommand(control, before);
+    // The command may have changed the row's status (or, LIST, every row): the
+    // buttons follow at once, not only from the next control event.
+    if (control != LIST_PROCESSES) UpdateButtons(ScanSelection());
+}
+
+// Calls visit(row, id) for each row showing "PAUSE" whose process is still the one
+// this window paused, while that process is held.
+template <class Visit> static void ForEachStillPausedRow(Visit visit) {
+    for (intptr_t row = 0, rows = CountRows(LIST_PROCESSES); row < rows; ++row) {
+        ScratchMark mark;
+        if (!TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), STATUS_PAUSE)) continue;
+        uint32_t id = 0;
+        HANDLE held = HoldRowProcess(row, id);
+        if (!held) continue; // ended: nothing left to resume
+        visit(row, id);
+        ReleaseProcess(held);
+    }
+}
+
+// Before the window closes: a process paused from it would otherwise stay frozen
+// for good, since no later window knows it was paused. Asks whether to resume
+// them; Yes resumes each that is still the same process.
+static void OfferToResumePaused() {
+    bool anyPaused = false;
+    ForEachStillPausedRow([&](intptr_t, uint32_t) { anyPaused = true; });
+    if (!anyPaused) return;
+    if (AskUser("Processes paused here are still paused. Resume them?", MB_YESNO) != IDYES) {
+        return;
+    }
+    bool failed = false;
+    ForEachStillPausedRow([&](intptr_t row, uint32_t id) {
+        if (ResumeProcessThreads(id)) {
+            SetCellText(LIST_PROCESSES, row, STATUS_RUN, COL_STATUS);
+        } else {
+            failed = true;
+        }
+    });
+    if (failed) AskUser("ERROR: can not resume process!", MB_OK);
+}
+
+// Nonzero while a Main runs: the window, its tables and the event state are the
+// module's own, so a second Main at the same time (a host with two threads)
+// would share them with the first.
+static volatile LONG MainRunning = 0;
+
+static int RunTaskManager() {
     BuildMainWindow();
     // Without its window the loop could never see the close event.
     if (!AppWindowHandle(WIN_MAIN)) return 0;
@@ -211,8 +295,17 @@ extern "C" int Main() {
         if (event == EV_CLOSE) break;
         if (event == EV_CONTROL) HandleControlEvent(EventControl());
     }
+    OfferToResumePaused();
     CloseAppWindow(WIN_MAIN);
     FreeIdentities(RowIdentities);
     FreeIdentities(PausedIdentities);
     return 1;
+}
+
+extern "C" int Main() {
+    if (!ModuleReady()) return 0;
+    if (InterlockedCompareExchange(&MainRunning, 1, 0) != 0) return 0;
+    const int result = RunTaskManager();
+    InterlockedExchange(&MainRunning, 0);
+    return result;
 }

@@ -48,9 +48,32 @@ template <class Visit> static bool WalkThreadsOf(DWORD processId, Visit visit) {
     return true;
 }
 
-// Lowers the thread's suspend count by one; false when it cannot be opened or resumed.
-static bool ResumeThreadById(DWORD threadId) {
-    HANDLE thread = ProcessApi.openThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+// Opens a thread of the process for suspend or resume. Null when it cannot be
+// opened (Refused, or Gone when its id names no thread any more), and also, where
+// the system can tell, when the id now names a thread of another process (Gone):
+// the process's own thread ended after the snapshot and its id passed on.
+static HANDLE OpenThreadOf(DWORD processId, DWORD threadId, ThreadOutcome& failure) {
+    const bool checkOwner = ProcessApi.getProcessIdOfThread != nullptr;
+    const DWORD access = THREAD_SUSPEND_RESUME | (checkOwner ? LIMITED_THREAD_QUERY_ACCESS : 0);
+    HANDLE thread = ProcessApi.openThread(access, FALSE, threadId);
+    if (!thread) {
+        failure = GetLastError() == ERROR_INVALID_PARAMETER ? ThreadOutcome::Gone
+                                                            : ThreadOutcome::Refused;
+        return nullptr;
+    }
+    if (checkOwner && ProcessApi.getProcessIdOfThread(thread) != processId) {
+        CloseHandle(thread);
+        failure = ThreadOutcome::Gone;
+        return nullptr;
+    }
+    return thread;
+}
+
+// Lowers the thread's suspend count by one; false when it cannot be opened as a
+// thread of the process or cannot be resumed.
+static bool ResumeThreadOf(DWORD processId, DWORD threadId) {
+    ThreadOutcome failure;
+    HANDLE thread = OpenThreadOf(processId, threadId, failure);
     if (!thread) return false;
     bool resumed = ResumeThread(thread) != static_cast<DWORD>(-1);
     CloseHandle(thread);
@@ -67,7 +90,7 @@ static bool ThreadHasEnded(DWORD threadId) {
     return ended;
 }
 
-// Suspends one thread. An id that no longer names a thread (ERROR_INVALID_PARAMETER)
+// Suspends one thread of the process. An id that no longer names a thread of it
 // is Gone; any other failure is a refusal.
 //
 // SuspendThread only asks the thread to stop, and it may run on for a moment. The
@@ -75,13 +98,10 @@ static bool ThreadHasEnded(DWORD threadId) {
 // for ever on a thread of a process whose threads are being suspended (seen within
 // a few pauses of a process that starts hundreds of threads a second). The repeated
 // walks catch what such a moment starts.
-static ThreadOutcome SuspendThreadById(DWORD threadId) {
-    HANDLE thread = ProcessApi.openThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
-    if (!thread) {
-        return GetLastError() == ERROR_INVALID_PARAMETER ? ThreadOutcome::Gone
-                                                         : ThreadOutcome::Refused;
-    }
+static ThreadOutcome SuspendThreadOf(DWORD processId, DWORD threadId) {
     ThreadOutcome outcome = ThreadOutcome::Suspended;
+    HANDLE thread = OpenThreadOf(processId, threadId, outcome);
+    if (!thread) return outcome;
     if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
         outcome = ThreadHasEnded(threadId) ? ThreadOutcome::Gone : ThreadOutcome::Refused;
     }
@@ -113,7 +133,7 @@ static WalkOutcome PauseWalk(DWORD processId) {
             failed = true;
             return false;
         }
-        switch (SuspendThreadById(threadId)) {
+        switch (SuspendThreadOf(processId, threadId)) {
         case ThreadOutcome::Suspended: PausedThreads[PausedThreadCount++] = threadId; break;
         case ThreadOutcome::Gone: break; // not suspended: the next walk looks again
         case ThreadOutcome::Refused: failed = true; return false;
@@ -138,9 +158,9 @@ int32_t SuspendProcessThreads(uint32_t processId) {
         if (outcome == WalkOutcome::Failed) break;
     }
     // A suspended thread does not end (one already on its way out may, and then its
-    // id names nothing, or rarely a newer thread), so the ids still name them here.
+    // id names nothing, or rarely a newer thread, which the owner check passes over).
     for (int i = 0; i < PausedThreadCount; ++i)
-        ResumeThreadById(PausedThreads[i]);
+        ResumeThreadOf(processId, PausedThreads[i]);
     PausedThreadCount = 0;
     return 0;
 }
@@ -148,7 +168,7 @@ int32_t SuspendProcessThreads(uint32_t processId) {
 int32_t ResumeProcessThreads(uint32_t processId) {
     bool resumed = false;
     WalkThreadsOf(processId, [&](DWORD threadId) {
-        resumed |= ResumeThreadById(threadId);
+        resumed |= ResumeThreadOf(processId, threadId);
         return true;
     });
     return resumed ? 1 : 0;

@@ -9,6 +9,8 @@
 // meanwhile are caught. 1 when every thread was suspended; 0, with every suspension
 // of this call undone, when a thread refuses, the process has no thread or does not
 // settle within 64 walks and 3 seconds. Refuses (0) the process that hosts the library.
+// Where the system names a thread's process, a thread id that has passed to another
+// process's thread is never suspended or resumed (here or by ResumeProcessThreads).
 int32_t SuspendProcessThreads(uint32_t processId);
 // Resumes every thread of the process in one snapshot walk; 1 when at least one
 // thread of it was resumed, else 0.

@@ -29,7 +29,7 @@ int BindProcessApi() {
         ProcessApi.thirdBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
     }
 
-    // The tool-help functions and the image-name query are looked up by name as
+    // The tool-help functions, the image-name and thread-owner queries are looked up by name as
     // well, so that a kernel32 without them still lets the library load.
     ProcessApi.kernel32Module = LoadLibraryA("kernel32.dll");
     if (HMODULE kernel32 = ProcessApi.kernel32Module) {
@@ -38,6 +38,7 @@ int BindProcessApi() {
         BindSlot(ProcessApi.thread32Next, kernel32, "Thread32Next");
         BindSlot(ProcessApi.openThread, kernel32, "OpenThread");
         BindSlot(ProcessApi.queryFullProcessImageNameA, kernel32, "QueryFullProcessImageNameA");
+        BindSlot(ProcessApi.getProcessIdOfThread, kernel32, "GetProcessIdOfThread");
     }
     return 0;
 }

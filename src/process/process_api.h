@@ -14,6 +14,8 @@ constexpr DWORD MAX_PROCESS_ID_BUFFER_SIZE = 1024 * 1024;
 // The least access that asks about a process's image and times (Vista and later);
 // older systems refuse it.
 constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
+// The same for a thread: enough to ask which process it belongs to.
+constexpr DWORD LIMITED_THREAD_QUERY_ACCESS = 0x0800; // THREAD_QUERY_LIMITED_INFORMATION
 
 using EnumProcessesFn = BOOL(WINAPI*)(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
 using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE process, HMODULE* modules, DWORD bytes,
@@ -33,6 +35,7 @@ using Thread32NextFn = BOOL(WINAPI*)(HANDLE snapshot, THREADENTRY32* entry);
 using OpenThreadFn = HANDLE(WINAPI*)(DWORD access, BOOL inherit, DWORD threadId);
 using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE process, DWORD flags, LPSTR name,
                                                    DWORD* size);
+using GetProcessIdOfThreadFn = DWORD(WINAPI*)(HANDLE thread);
 
 // The binding table, in the order BindProcessApi fills it.
 struct ProcessApiTable {
@@ -59,6 +62,9 @@ struct ProcessApiTable {
     // from a 32-bit one).
     QueryFullProcessImageNameAFn queryFullProcessImageNameA;
     DWORD processIdBufferSize; // bytes of processIdBuffer; 0 while there is none
+    // Vista and later: the process an opened thread belongs to, so that a thread id
+    // that passed to another process's thread is not acted on.
+    GetProcessIdOfThreadFn getProcessIdOfThread;
 };
 
 // All null until BindProcessApi runs.

@@ -26,11 +26,13 @@ void DisableThreadWindows() {
 }
 
 HWND FindMessageOwner() {
+    // Only a window of this thread: the box disables its owner, and disabling a
+    // window of another thread waits on that thread, which may itself be waiting
+    // for this one (a host blocked until Main returns).
     HWND foreground = GetForegroundWindow();
     if (!foreground) return nullptr;
-    DWORD process = 0;
-    GetWindowThreadProcessId(foreground, &process);
-    return process == GetCurrentProcessId() ? foreground : nullptr;
+    return GetWindowThreadProcessId(foreground, nullptr) == GetCurrentThreadId() ? foreground
+                                                                                 : nullptr;
 }
 
 // The first node of the calling thread, or null.

@@ -21,5 +21,5 @@ int32_t ShowMessage(const char* title, const char* text, UINT flags = MB_OK);
 void DisableThreadWindows();
 // Re-enables and forgets what DisableThreadWindows remembered for the calling thread.
 void RestoreThreadWindows();
-// The foreground window when it belongs to this process, else null.
+// The foreground window when it belongs to the calling thread, else null.
 HWND FindMessageOwner();

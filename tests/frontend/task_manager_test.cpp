@@ -281,14 +281,12 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     PauseRow(row);
     EXPECT_TRUE(child.SettlesStill());
     EXPECT_TRUE(child.StaysStill(300));
-    // The buttons follow the new status from the next control event on.
-    Select(row);
+    // The buttons follow the new status at once.
     EXPECT_EQ(Buttons(), "011");
 
     ASSERT_TRUE(Press(BTN_RESUME));
     ASSERT_EQ(session.Cell(row, 4), "RUN");
     EXPECT_TRUE(child.AllCount());
-    Select(row);
     EXPECT_EQ(Buttons(), "101");
 
     // The question names the process; No leaves everything as it was.
@@ -298,7 +296,8 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(WindowText(box), TITLE);
     EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "KILL:counting_child.exe");
     EXPECT_FALSE(IsWindowEnabled(session.window())) << "the window is disabled under the box";
-    ASSERT_TRUE(session.AnswerMessageBox(box, IDNO));
+    // Enter takes the default answer, which is No.
+    ASSERT_TRUE(session.AnswerMessageBoxWithKey(box, VK_RETURN));
     EXPECT_TRUE(IsWindowEnabled(session.window()));
     EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
     EXPECT_EQ(session.Cell(row, 4), "RUN");
@@ -309,7 +308,6 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(child.process().ExitCode(), 0u);
     EXPECT_EQ(session.Cell(row, 4), "KILL");
     EXPECT_EQ(session.RowOfProcess(child.id()), row);
-    Select(row);
     EXPECT_EQ(Buttons(), "000");
     EXPECT_EQ(session.Close(), 1);
 }
@@ -464,6 +462,61 @@ TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
     EXPECT_EQ(session.Close(), 1);
 }
 
+DWORD WINAPI RunLoadedMain(void*) {
+    auto main = reinterpret_cast<int (*)()>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kelvor.dll"), "Main")));
+    return static_cast<DWORD>(main());
+}
+
+TEST_F(TaskManager, ASecondMainWhileOneRunsReturnsAtOnce) {
+    // A host with two threads: the second Main must leave the first window alone.
+    HANDLE second = CreateThread(nullptr, 0, RunLoadedMain, nullptr, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(second, 5000), WAIT_OBJECT_0) << "the second Main runs on";
+    DWORD result = 1;
+    GetExitCodeThread(second, &result);
+    CloseHandle(second);
+    EXPECT_EQ(result, 0u);
+    EXPECT_TRUE(session.PressList());
+    EXPECT_EQ(session.Close(), 1);
+
+    // Once the first has returned, a new Main works like the first.
+    TaskManagerSession again;
+    ASSERT_TRUE(again.Start());
+    EXPECT_TRUE(again.PressList());
+    EXPECT_EQ(again.Close(), 1);
+}
+
+// Closes the session's window, answers the question about paused processes and
+// returns Main's result.
+int CloseAnsweringResume(TaskManagerSession& window, int answer) {
+    window.RequestClose();
+    HWND box = window.WaitMessageBox();
+    if (!box) return -2;
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)),
+              "Processes paused here are still paused. Resume them?");
+    window.AnswerMessageBox(box, answer);
+    return window.WaitMainReturn();
+}
+
+TEST_F(TaskManager, ClosingAsksToResumeWhatTheWindowPaused) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    PauseRow(row);
+    EXPECT_EQ(CloseAnsweringResume(session, IDYES), 1);
+    EXPECT_TRUE(child.AllCount());
+    for (DWORD thread : ThreadIdsOf(child.id()))
+        EXPECT_EQ(SuspendCountOf(thread), 0) << "thread " << thread;
+
+    // No leaves it paused.
+    TaskManagerSession again;
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(again.PressList());
+    ASSERT_TRUE(again.ClickRow(again.RowOfProcess(child.id())));
+    ASSERT_TRUE(again.ClickControl(again.button(static_cast<int>(BTN_PAUSE))));
+    EXPECT_EQ(CloseAnsweringResume(again, IDNO), 1);
+    for (DWORD thread : ThreadIdsOf(child.id()))
+        EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
+}
+
 // The window with the Main linked into this program, whose binding table takes
 // the scripted OpenThread.
 class TaskManagerWithFakes : public TaskManager {
@@ -503,6 +556,50 @@ TEST_F(TaskManagerWithFakes, PauseThatCannotStopEveryThreadIsReportedAndUndone) 
             EXPECT_EQ(SuspendCountOf(thread), 0) << "thread " << thread;
         EXPECT_TRUE(child.AllCount());
     }
+}
+
+TEST_F(TaskManagerWithFakes, AThreadIdThatPassedToAnotherProcessIsLeftAlone) {
+    CountingChild other;
+    ASSERT_TRUE(other.Start(1));
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    const std::vector<DWORD> threads = ThreadIdsOf(child.id()), foreign = ThreadIdsOf(other.id());
+    ASSERT_FALSE(threads.empty());
+    ASSERT_FALSE(foreign.empty());
+    // The first open of one of its threads gets the other child's thread, as if that
+    // thread had ended after the snapshot and its id gone to the other process.
+    OpenThreadFailures.clear();
+    OpenThreadRedirects.clear();
+    OpenThreadRedirects[threads.back()] = {foreign.front(), 1};
+    PauseRow(row);
+    for (DWORD thread : foreign)
+        EXPECT_EQ(SuspendCountOf(thread), 0) << "the other process's thread " << thread;
+    EXPECT_TRUE(other.AllCount());
+    for (DWORD thread : threads)
+        EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
+    OpenThreadRedirects.clear();
+}
+
+BOOL WINAPI OnlyIdZero(DWORD* ids, DWORD, DWORD* written) {
+    ids[0] = 0;
+    *written = sizeof(DWORD);
+    return TRUE;
+}
+
+TEST_F(TaskManagerWithFakes, ARowWithoutAnIdentityIsRefusedAtOnce) {
+    CountingChild other;
+    ASSERT_TRUE(other.Start(1));
+    SavedProcessApi saved;
+    ProcessApi.enumProcesses = OnlyIdZero; // no creation time can be read for id 0
+    ASSERT_TRUE(session.PressList());
+    // Its Handle cell now names a live process, as a reused id would.
+    session.SetCell(0, COL_HANDLE, std::to_string(other.id()));
+    Select(0);
+    EXPECT_EQ(Buttons(), "101");
+    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+    ExpectErrorBox(BTN_KILL, "ERROR: can not kill process!"); // no question first
+    EXPECT_EQ(session.Cell(0, COL_STATUS), "RUN");
+    EXPECT_EQ(other.process().ExitCode(), DWORD(STILL_ACTIVE));
+    EXPECT_TRUE(other.AllCount());
 }
 
 } // namespace

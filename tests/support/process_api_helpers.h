@@ -35,8 +35,20 @@ struct ThreadOpenFailure {
 };
 inline std::map<DWORD, ThreadOpenFailure> OpenThreadFailures;
 inline volatile LONG GrantedThreadOpens = 0;
+// Thread ids that open another thread instead (as when a thread ended and its id
+// passed to a thread of another process), for as many times as listed.
+struct ThreadOpenRedirect {
+    DWORD otherThreadId;
+    int times;
+};
+inline std::map<DWORD, ThreadOpenRedirect> OpenThreadRedirects;
 
 inline HANDLE WINAPI ScriptedOpenThread(DWORD access, BOOL inherit, DWORD threadId) {
+    auto redirect = OpenThreadRedirects.find(threadId);
+    if (redirect != OpenThreadRedirects.end() && redirect->second.times != 0) {
+        if (redirect->second.times > 0) --redirect->second.times;
+        threadId = redirect->second.otherThreadId;
+    }
     auto failure = OpenThreadFailures.find(threadId);
     if (failure != OpenThreadFailures.end() && failure->second.times != 0) {
         if (failure->second.times > 0) --failure->second.times;

@@ -120,8 +120,13 @@ bool TaskManagerSession::WaitIdle(DWORD timeoutMs) const {
     // sent message would not do: the thread also handles those while it waits on
     // a message that it sends to another thread in the middle of its work.
     LONG before = MarkersTaken;
-    if (!PostMessageA(window_, WM_NULL, IDLE_MARKER, 0)) return false;
-    return WaitFor([&] { return MarkersTaken != before; }, timeoutMs);
+    const bool posted = PostMessageA(window_, WM_NULL, IDLE_MARKER, 0) != FALSE;
+    return WaitFor(
+        [&] {
+            return (posted && MarkersTaken != before) ||
+                   WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0;
+        },
+        timeoutMs);
 }
 
 bool TaskManagerSession::ClickAndWait(POINT screen) {
@@ -151,6 +156,16 @@ bool TaskManagerSession::ClickControl(HWND control) {
     }
 }
 
+int TaskManagerSession::DoubleClickControl(HWND control) {
+    const LONG releases = ReleasesTaken, clicks = ButtonClicks;
+    RECT rect;
+    GetWindowRect(control, &rect);
+    DoubleClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    WaitFor([&] { return ReleasesTaken - releases >= 2; }, 5000);
+    WaitIdle();
+    return static_cast<int>(ButtonClicks - clicks);
+}
+
 bool TaskManagerSession::ClickRow(int row) {
     SendMessageA(list_, LVM_ENSUREVISIBLE, row, FALSE);
     RECT rect = {};
@@ -159,6 +174,11 @@ bool TaskManagerSession::ClickRow(int row) {
     POINT point = {rect.left + 30, (rect.top + rect.bottom) / 2};
     ClientToScreen(list_, &point);
     return ClickAndWait(point);
+}
+
+bool TaskManagerSession::Activate() {
+    if (GetForegroundWindow() != window_) SetForegroundWindow(window_);
+    return WaitFor([&] { return GetForegroundWindow() == window_; }, 5000) && WaitIdle();
 }
 
 bool TaskManagerSession::PressList() {
@@ -215,9 +235,24 @@ bool TaskManagerSession::AnswerMessageBox(HWND box, int buttonId) {
     return ClickControl(button) && WaitFor([&] { return !IsWindow(box); }, 10000) && WaitIdle();
 }
 
+bool TaskManagerSession::AnswerMessageBoxWithKey(HWND box, WORD key) {
+    SetForegroundWindow(box);
+    if (!WaitFor([&] { return GetForegroundWindow() == box; }, 5000)) return false;
+    TapKey(key);
+    return WaitFor([&] { return !IsWindow(box); }, 10000) && WaitIdle();
+}
+
 int TaskManagerSession::Close() {
+    RequestClose();
+    return WaitMainReturn();
+}
+
+void TaskManagerSession::RequestClose() {
     PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
-    if (WaitForSingleObject(thread_, 10000) != WAIT_OBJECT_0) return -1;
+}
+
+int TaskManagerSession::WaitMainReturn(DWORD timeoutMs) {
+    if (WaitForSingleObject(thread_, timeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD result = 0;
     GetExitCodeThread(thread_, &result);
     return static_cast<int>(result);

@@ -31,9 +31,14 @@ class TaskManagerSession {
     // message box button); returns once the main thread has taken the click and
     // handled it. An enabled button that takes no click is clicked again.
     bool ClickControl(HWND control);
+    // Real double click at the centre of a control; returns once both releases have
+    // been taken and handled, with the number of clicks that buttons reported.
+    int DoubleClickControl(HWND control);
     // Real left click on a row of the list (scrolled into view first); returns as
     // ClickControl does.
     bool ClickRow(int row);
+    // Makes the window the foreground window, so that keys go to it.
+    bool Activate();
     // Presses LIST and waits until the list holds rows and the window is idle again.
     bool PressList();
 
@@ -45,17 +50,24 @@ class TaskManagerSession {
     int RowOfProcess(DWORD processId) const;
     bool IsSelected(int row) const;
     bool IsEnabled(int number) const { return IsWindowEnabled(button(number)) != FALSE; }
-    // Waits until the main thread is back in its message loop with nothing to do.
+    // Waits until the main thread is back in its message loop with nothing to do,
+    // or has left Main.
     bool WaitIdle(DWORD timeoutMs = 10000) const;
 
     // The message box shown by the main thread, waited for; null when none comes.
     HWND WaitMessageBox(DWORD timeoutMs = 10000) const;
     // Clicks the box's button with that id and waits for the box to go.
     bool AnswerMessageBox(HWND box, int buttonId);
+    // Brings the box to the front, presses a key there and waits for the box to go.
+    bool AnswerMessageBoxWithKey(HWND box, WORD key);
 
     // Closes the window through its system menu command and returns Main's result;
     // -1 when Main does not return in time.
     int Close();
+    // Asks the window to close through its system menu command, and returns at once.
+    void RequestClose();
+    // Main's result once it has returned; -1 when it does not return in time.
+    int WaitMainReturn(DWORD timeoutMs = 10000);
 
   private:
     // Clicks at a screen point and waits for the main thread to take the button's

@@ -190,6 +190,25 @@ TEST_F(MessageBoxTest, EachThreadRestoresOnlyWhatItDisabled) {
     CloseHandle(thread);
 }
 
+TEST_F(MessageBoxTest, NoOwnerWhenTheForegroundBelongsToAnotherThread) {
+    // Owning the box would disable that thread's window from here, which waits on
+    // a thread that may be waiting for this one.
+    OtherThread other;
+    HANDLE thread = CreateThread(nullptr, 0, OtherThread::Run, &other, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(other.done, 10000), WAIT_OBJECT_0);
+    TestParent mine(20, 20, 300, 200);
+    ASSERT_TRUE(BringToFront(other.window));
+    EXPECT_EQ(FindMessageOwner(), nullptr);
+    EXPECT_EQ(ShowAnswered("t", "owned by nobody", MB_OK, IDOK), IDOK);
+    ASSERT_TRUE(Seen.seen);
+    EXPECT_EQ(Seen.owner, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(other.window));
+    for (int step = 0; step < 3; ++step)
+        other.Step();
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+}
+
 TEST_F(MessageBoxTest, NoOwnerWhenTheForegroundBelongsToAnotherProcess) {
     TestParent mine(20, 20, 300, 200);
     ChildProcess child;

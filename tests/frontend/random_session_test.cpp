@@ -1,0 +1,304 @@
+// A seeded random session of real input on the real kelvor.dll: LIST, row
+// selections, PAUSE, RESUME and KILL (answered Yes or No), double clicks, Tab and
+// Shift+Tab, children killed from outside and new ones started. After every step
+// the children's real state, their rows' status and the enabled buttons are
+// checked against a small model of what the window must have done.
+//
+// Prints its seed; KELVOR_SEED=N replays a session.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "frontend/main_window.h"
+#include "support/child_process.h"
+#include "support/input_helpers.h"
+#include "support/task_manager_session.h"
+
+namespace {
+
+constexpr int STEPS = 150;
+constexpr int MAX_LIVE_CHILDREN = 4;
+constexpr int CHILD_THREADS = 2;
+
+enum class Life { Running, Paused, EndedByWindow, EndedOutside };
+
+struct Child {
+    std::unique_ptr<CountingChild> process = std::make_unique<CountingChild>();
+    Life life = Life::Running;
+    int row = -1;       // its row since the last LIST; -1 when it has none
+    std::string status; // what its row must show
+};
+
+bool IsLive(const Child& child) {
+    return child.life == Life::Running || child.life == Life::Paused;
+}
+
+unsigned SessionSeed() {
+    char text[32] = "";
+    if (GetEnvironmentVariableA("KELVOR_SEED", text, sizeof text)) return std::stoul(text);
+    return GetTickCount() ^ (GetCurrentProcessId() << 16);
+}
+
+class RandomSession : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        seed = SessionSeed();
+        random.seed(seed);
+        printf("random session seed %u (replay with KELVOR_SEED=%u)\n", seed, seed);
+        ASSERT_TRUE(session.Start());
+    }
+
+    // The child whose row is selected, or null.
+    Child* Selected() { return selected >= 0 ? &children[selected] : nullptr; }
+
+    // PAUSE, RESUME and KILL as the selected row's status enables them.
+    std::string ExpectedButtons() {
+        const Child* child = Selected();
+        if (!child) return "000";
+        if (child->status == "RUN") return "101";
+        if (child->status == "PAUSE") return "011";
+        return "000";
+    }
+
+    std::string Buttons() {
+        std::string mask;
+        for (intptr_t b : {BTN_PAUSE, BTN_RESUME, BTN_KILL})
+            mask += session.IsEnabled(static_cast<int>(b)) ? "1" : "0";
+        return mask;
+    }
+
+    int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); }
+
+    // Children that have a row, or that are live, by index.
+    std::vector<int> Matching(bool (*fits)(const Child&)) {
+        std::vector<int> found;
+        for (int i = 0; i < static_cast<int>(children.size()); ++i)
+            if (fits(children[i])) found.push_back(i);
+        return found;
+    }
+
+    // Answers the box that must be up now with its text, by a click on the button,
+    // or by Enter where that is the default button; "" when all went as expected.
+    std::string AnswerBox(const std::string& text, int button, bool enter = false) {
+        HWND box = session.WaitMessageBox(5000);
+        if (!box) return "no message box \"" + text + "\"";
+        const std::string shown = WindowText(GetDlgItem(box, 0xFFFF));
+        if (shown != text) return "the box says \"" + shown + "\", not \"" + text + "\"";
+        const bool answered = enter ? session.AnswerMessageBoxWithKey(box, VK_RETURN)
+                                    : session.AnswerMessageBox(box, button);
+        return answered ? "" : "the box could not be answered";
+    }
+
+    // What a command button does to the selected row in the model, with its box
+    // answered; "" when the window did what the model expects.
+    std::string Command(intptr_t button, bool doubleClick) {
+        Child* child = Selected();
+        const std::string before = ExpectedButtons();
+        const bool enabled = before[button - BTN_PAUSE] == '1';
+        HWND control = session.button(static_cast<int>(button));
+        bool clicked = true;
+        if (doubleClick) {
+            // A double click that the desktop turned into no click is tried once more.
+            if (session.DoubleClickControl(control) == 0 && enabled)
+                clicked = session.ClickControl(control);
+        } else {
+            clicked = session.ClickControl(control);
+        }
+        if (!clicked) return "the click was not taken";
+        if (!enabled) return "";
+        const bool gone = child->life == Life::EndedOutside;
+        if (button == BTN_KILL) {
+            // No is the default answer: Enter gives it.
+            const int answer = Pick(3);
+            const bool yes = answer == 0;
+            history.back() += yes ? ", Yes" : answer == 1 ? ", No" : ", Enter";
+            std::string problem =
+                AnswerBox("KILL:counting_child.exe", yes ? IDYES : IDNO, answer == 2);
+            if (!problem.empty() || !yes) return problem;
+            if (gone) return AnswerBox("ERROR: can not kill process!", IDOK);
+            child->life = Life::EndedByWindow;
+            child->status = "KILL";
+            return "";
+        }
+        const bool pause = button == BTN_PAUSE;
+        if (gone) {
+            return AnswerBox(
+                pause ? "ERROR: can not pause process!" : "ERROR: can not resume process!", IDOK);
+        }
+        child->life = pause ? Life::Paused : Life::Running;
+        child->status = pause ? "PAUSE" : "RUN";
+        return "";
+    }
+
+    std::string List(bool doubleClick) {
+        HWND list = session.button(static_cast<int>(BTN_LIST));
+        if (!(doubleClick ? session.DoubleClickControl(list) > 0 || session.ClickControl(list)
+                          : session.ClickControl(list))) {
+            return "LIST was not clicked";
+        }
+        selected = -1;
+        for (Child& child : children) {
+            child.row = IsLive(child) ? session.RowOfProcess(child.process->id()) : -1;
+            child.status = child.life == Life::Paused ? "PAUSE" : "RUN";
+            if (IsLive(child) && child.row < 0) return "a live child is not listed";
+        }
+        return "";
+    }
+
+    // One random step; "" when the window did what the model expects.
+    std::string Step() {
+        const std::vector<int> listed = Matching([](const Child& c) { return c.row >= 0; });
+        const std::vector<int> live = Matching(IsLive);
+        switch (Pick(10)) {
+        case 0: history.push_back("LIST"); return List(false);
+        case 1:
+        case 2:
+            if (listed.empty()) break;
+            selected = listed[Pick(static_cast<int>(listed.size()))];
+            history.push_back("select the row of child " + std::to_string(selected));
+            return session.ClickRow(children[selected].row) ? "" : "the row was not clicked";
+        case 3:
+        case 4:
+        case 5: {
+            if (!Selected()) break;
+            const intptr_t button = BTN_PAUSE + Pick(3);
+            const bool twice = Pick(3) == 0;
+            const char* names[] = {"PAUSE", "RESUME", "KILL"};
+            history.push_back(std::string(twice ? "double click " : "click ") +
+                              names[button - BTN_PAUSE]);
+            return Command(button, twice);
+        }
+        case 6: history.push_back("double click LIST"); return List(true);
+        case 7:
+            if (live.empty()) break;
+            {
+                const int victim = live[Pick(static_cast<int>(live.size()))];
+                history.push_back("child " + std::to_string(victim) + " killed from outside");
+                children[victim].process->process().Forget();
+                children[victim].life = Life::EndedOutside;
+            }
+            return "";
+        case 8:
+            if (static_cast<int>(live.size()) >= MAX_LIVE_CHILDREN) break;
+            history.push_back("child " + std::to_string(children.size()) + " started");
+            children.emplace_back();
+            return children.back().process->Start(CHILD_THREADS) ? "" : "the child did not start";
+        case 9: {
+            const bool back = Pick(2) == 0;
+            history.push_back(back ? "Shift+Tab" : "Tab");
+            if (!session.Activate()) return "the window did not come to the front";
+            TapKey(VK_TAB, back);
+            if (!session.WaitIdle()) return "the window does not answer";
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof info;
+            GetGUIThreadInfo(session.mainThreadId(), &info);
+            HWND focus = info.hwndFocus;
+            if (focus != session.list() &&
+                !(IsChild(session.window(), focus) && IsWindowEnabled(focus))) {
+                return "the focus went to neither the list nor an enabled button";
+            }
+            return "";
+        }
+        }
+        history.push_back("(nothing to do)");
+        return "";
+    }
+
+    // The window and the children against the model; "" when they agree.
+    std::string Check() {
+        if (!session.WaitIdle(5000)) return "the window does not answer";
+        if (HWND box = session.WaitMessageBox(0)) {
+            return "an unexpected box: " + WindowText(GetDlgItem(box, 0xFFFF));
+        }
+        if (Buttons() != ExpectedButtons()) {
+            return "buttons " + Buttons() + ", expected " + ExpectedButtons();
+        }
+        for (size_t i = 0; i < children.size(); ++i) {
+            Child& child = children[i];
+            const std::string name = "child " + std::to_string(i) + ": ";
+            if (child.row >= 0 && session.Cell(child.row, 4) != child.status) {
+                return name + "its row shows " + session.Cell(child.row, 4) + ", expected " +
+                       child.status;
+            }
+            CountingChild& process = *child.process;
+            if (child.life == Life::EndedByWindow) {
+                if (!process.process().WaitForExit(5000)) return name + "still runs after KILL";
+                if (process.process().ExitCode() != 0)
+                    return name + "ended with a code other than 0";
+            }
+            if (!IsLive(child)) continue;
+            const int expected = child.life == Life::Paused ? 1 : 0;
+            for (DWORD thread : ThreadIdsOf(process.id())) {
+                if (SuspendCountOf(thread) != expected) {
+                    return name + "thread " + std::to_string(thread) + " is suspended " +
+                           std::to_string(SuspendCountOf(thread)) + " times, expected " +
+                           std::to_string(expected);
+                }
+            }
+            if (expected == 0 && !process.AllCount()) return name + "does not count";
+        }
+        return "";
+    }
+
+    // At the close, the window asks to resume what it left paused.
+    std::string CloseAndCheck() {
+        const std::vector<int> paused =
+            Matching([](const Child& c) { return c.life == Life::Paused; });
+        const bool yes = Pick(2) == 0;
+        history.push_back(paused.empty() ? "close"
+                          : yes          ? "close, resume Yes"
+                                         : "close, resume No");
+        session.RequestClose();
+        if (!paused.empty()) {
+            std::string problem = AnswerBox("Processes paused here are still paused. Resume them?",
+                                            yes ? IDYES : IDNO);
+            if (!problem.empty()) return problem;
+        }
+        if (session.WaitMainReturn() != 1) return "Main did not return 1";
+        for (int i : paused) {
+            for (DWORD thread : ThreadIdsOf(children[i].process->id())) {
+                if (SuspendCountOf(thread) != (yes ? 0 : 1)) {
+                    return "child " + std::to_string(i) + " was not left as the answer says";
+                }
+            }
+        }
+        return "";
+    }
+
+    std::string History() const {
+        std::ostringstream text;
+        for (size_t i = 0; i < history.size(); ++i)
+            text << "  " << i + 1 << ". " << history[i] << "\n";
+        return text.str();
+    }
+
+    TaskManagerSession session;
+    std::mt19937 random;
+    unsigned seed = 0;
+    std::vector<Child> children;
+    int selected = -1;
+    std::vector<std::string> history;
+};
+
+TEST_F(RandomSession, EveryClickActsOnceOnTheProcessItsRowShows) {
+    children.resize(2);
+    for (Child& child : children)
+        ASSERT_TRUE(child.process->Start(CHILD_THREADS));
+    for (int step = 1; step <= STEPS; ++step) {
+        std::string problem = Step();
+        if (problem.empty()) problem = Check();
+        ASSERT_TRUE(problem.empty()) << "step " << step << " (" << history.back()
+                                     << "): " << problem << "\nseed " << seed << ", steps so far:\n"
+                                     << History();
+    }
+    const std::string problem = CloseAndCheck();
+    EXPECT_TRUE(problem.empty()) << problem << "\nseed " << seed << ", steps:\n" << History();
+}
+
+} // namespace
