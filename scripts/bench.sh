@@ -8,6 +8,7 @@
 set -euo pipefail
 here=$(dirname "$0")
 source "$here/common.sh"
+kelvor_settings
 kelvor_prepare
 out=$KELVOR_BUILD/bench.txt
 : >"$out"
@@ -21,9 +22,8 @@ done
 echo "== size of kelvor.dll (limit for the 32-bit build: 32 KiB)" >>"$out"
 for bits in 32 64; do
     dll=$(
-        unset KELVOR_BUILD
-        export KELVOR_BITS=$bits KELVOR_WINEARCH=win64
-        source "$KELVOR_ROOT/scripts/common.sh"
+        KELVOR_BITS=$bits KELVOR_WINEARCH=win64
+        kelvor_settings
         if [ ! -f "$KELVOR_BUILD/CMakeCache.txt" ]; then kelvor_configure; fi
         cmake --build "$KELVOR_BUILD" --target kelvor >"$KELVOR_BUILD/bench-size-build.log" 2>&1 \
             || { cat "$KELVOR_BUILD/bench-size-build.log" >&2; exit 1; }

@@ -1,5 +1,6 @@
-# Shared by run.sh, test.sh and bench.sh: build, Wine prefix, virtual display.
-# Source it; it defines functions and sets KELVOR_BUILD, WINEPREFIX and friends.
+# Shared by the scripts: build, Wine prefix, virtual display. Sourcing it only
+# defines functions; a script then calls kelvor_settings, and kelvor_prepare (or
+# the steps it needs).
 #
 # Two switches choose what runs where:
 #   KELVOR_BITS=32|64          the build of kelvor: 32-bit (default) or native 64-bit
@@ -8,39 +9,47 @@
 # Each build and each prefix has a folder of its own under build/.
 
 KELVOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-KELVOR_OUT=${KELVOR_OUT:-$KELVOR_ROOT/build}
-KELVOR_BITS=${KELVOR_BITS:-32}
-KELVOR_WINEARCH=${KELVOR_WINEARCH:-win64}
-case "$KELVOR_BITS" in
-32) KELVOR_TOOLCHAIN=mingw-i686 ;;
-64) KELVOR_TOOLCHAIN=mingw-x86_64 ;;
-*) echo "KELVOR_BITS must be 32 or 64" >&2; exit 2 ;;
-esac
-case "$KELVOR_WINEARCH" in
-win64 | win32) ;;
-*) echo "KELVOR_WINEARCH must be win64 or win32" >&2; exit 2 ;;
-esac
-if [ "$KELVOR_BITS" = 64 ] && [ "$KELVOR_WINEARCH" = win32 ]; then
-    echo "a 64-bit build needs a 64-bit prefix (KELVOR_WINEARCH=win64)" >&2
-    exit 2
-fi
-KELVOR_BUILD=${KELVOR_BUILD:-$KELVOR_OUT/$KELVOR_TOOLCHAIN}
-export WINEARCH=$KELVOR_WINEARCH
-export WINEPREFIX=${WINEPREFIX:-$KELVOR_OUT/wine-$KELVOR_WINEARCH}
-export WINEDEBUG=${WINEDEBUG:--all}
+
+# Sets KELVOR_BUILD, WINEARCH, WINEPREFIX and friends from the two switches
+# (defaults: the 32-bit build in a 64-bit prefix); returns 2, saying why, on a
+# value or a pair it does not know.
+kelvor_settings() {
+    KELVOR_OUT=${KELVOR_OUT:-$KELVOR_ROOT/build}
+    KELVOR_BITS=${KELVOR_BITS:-32}
+    KELVOR_WINEARCH=${KELVOR_WINEARCH:-win64}
+    case "$KELVOR_BITS" in
+    32) KELVOR_TOOLCHAIN=mingw-i686 ;;
+    64) KELVOR_TOOLCHAIN=mingw-x86_64 ;;
+    *) echo "KELVOR_BITS must be 32 or 64" >&2; return 2 ;;
+    esac
+    case "$KELVOR_WINEARCH" in
+    win64 | win32) ;;
+    *) echo "KELVOR_WINEARCH must be win64 or win32" >&2; return 2 ;;
+    esac
+    if [ "$KELVOR_BITS" = 64 ] && [ "$KELVOR_WINEARCH" = win32 ]; then
+        echo "a 64-bit build needs a 64-bit prefix (KELVOR_WINEARCH=win64)" >&2
+        return 2
+    fi
+    KELVOR_BUILD=$KELVOR_OUT/$KELVOR_TOOLCHAIN
+    export WINEARCH=$KELVOR_WINEARCH
+    export WINEPREFIX=${WINEPREFIX:-$KELVOR_OUT/wine-$KELVOR_WINEARCH}
+    export WINEDEBUG=${WINEDEBUG:--all}
+    KELVOR_XVFB_PID=
+    KELVOR_STARTED_SERVER=
+}
+
 # Wine's server holds a few descriptors for every Windows process, so the runs
 # with several hundred processes (tests, benchmarks) need more than the 1024
-# open files many systems allow by default: raise the limit as far as allowed.
-kelvor_files=$(ulimit -Sn)
-if [ "$kelvor_files" != unlimited ] && [ "$kelvor_files" -lt 65536 ]; then
+# open files many systems allow by default: raises the limit as far as allowed.
+kelvor_raise_file_limit() {
+    local files
+    files=$(ulimit -Sn)
+    [ "$files" = unlimited ] || [ "$files" -ge 65536 ] && return 0
     ulimit -n 65536 2>/dev/null || ulimit -Sn "$(ulimit -Hn)" 2>/dev/null || true
     if [ "$(ulimit -Sn)" != unlimited ] && [ "$(ulimit -Sn)" -lt 4096 ]; then
         echo "warning: only $(ulimit -Sn) open files allowed; runs with hundreds of processes may fail" >&2
     fi
-fi
-unset kelvor_files
-KELVOR_XVFB_PID=
-KELVOR_STARTED_SERVER=
+}
 
 kelvor_configure() {
     mkdir -p "$KELVOR_BUILD"
@@ -129,6 +138,7 @@ kelvor_cleanup() {
 # prefix and wineserver, torn down when the calling script exits.
 kelvor_prepare() {
     bash "$KELVOR_ROOT/scripts/setup.sh"
+    kelvor_raise_file_limit
     mkdir -p "$KELVOR_OUT"
     kelvor_build
     trap kelvor_cleanup EXIT

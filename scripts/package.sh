@@ -13,6 +13,7 @@ for bits in 32 64; do
     (
         export KELVOR_BITS=$bits
         source "$root/scripts/common.sh"
+        kelvor_settings
         kelvor_configure
         cmake --build "$KELVOR_BUILD" -j "$(nproc)" --target kelvor kelvor-host >"$KELVOR_BUILD/package-build.log" 2>&1 \
             || { cat "$KELVOR_BUILD/package-build.log"; exit 1; }

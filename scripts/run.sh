@@ -6,6 +6,7 @@
 # window is closed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+kelvor_settings
 interactive=0
 if [ -n "${DISPLAY:-}" ]; then
     export KELVOR_USE_DISPLAY=1

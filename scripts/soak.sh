@@ -8,6 +8,7 @@
 set -euo pipefail
 cycles=${1:-1000}
 source "$(dirname "$0")/common.sh"
+kelvor_settings
 kelvor_prepare
 cd "$KELVOR_BUILD/bin"
 status=0

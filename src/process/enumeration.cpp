@@ -59,6 +59,8 @@ static void ReadModuleText(DWORD id, ModuleTextFn read, char (&name)[NAME_BUFFER
     HMODULE module = nullptr;
     DWORD needed = 0;
     if (ProcessApi.enumProcessModules) {
+        // The size is the bytes of one module handle, which is a pointer type.
+        // NOLINTNEXTLINE(bugprone-sizeof-expression)
         ProcessApi.enumProcessModules(process.get(), &module, sizeof(module), &needed);
     }
     DWORD length = read(process.get(), module, name, MAX_PROCESS_TEXT);

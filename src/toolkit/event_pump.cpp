@@ -125,9 +125,9 @@ static void TranslateNotification(const NMHDR* header) {
             return;
         }
     }
-    if (ClassBeginsWith(name, "SysD") && code == DTN_DATETIMECHANGE) {
-        RecordControlEvent(EV_CONTROL, control);
-    } else if (ClassBeginsWith(name, "SysM") && code == MCN_SELCHANGE) {
+    const bool dateChanged = ClassBeginsWith(name, "SysD") && code == DTN_DATETIMECHANGE;
+    const bool monthChanged = ClassBeginsWith(name, "SysM") && code == MCN_SELCHANGE;
+    if (dateChanged || monthChanged) {
         RecordControlEvent(EV_CONTROL, control);
     } else if (code == UDN_DELTAPOS) {
         RecordControlEvent(EV_CONTROL, control, reinterpret_cast<const NMUPDOWN*>(header)->iDelta);

@@ -310,6 +310,8 @@ intptr_t CreateListView(intptr_t number, int x, int y, int width, int height, co
     }
     DWORD extendedStyle = 0;
     for (const auto& entry : ExtendedStyleFlags) {
+        // A loop over a flag table reads plainer than std::accumulate with a lambda.
+        // cppcheck-suppress useStlAlgorithm
         if (flags & entry.flag) extendedStyle |= entry.extendedStyle;
     }
 

@@ -31,6 +31,7 @@ listing=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
 
 export KELVOR_OUT=$work WINEPREFIX=$prefix
 source "$root/scripts/common.sh"
+kelvor_settings
 kelvor_prefix
 folder=$WINEPREFIX/drive_c/$package
 mkdir -p "$folder"

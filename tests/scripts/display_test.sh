@@ -16,6 +16,7 @@ for run in $(seq $runs); do
         export KELVOR_OUT=$work/$run KELVOR_USE_DISPLAY=0
         mkdir -p "$KELVOR_OUT"
         source "$root/scripts/common.sh"
+        kelvor_settings
         trap kelvor_cleanup EXIT
         touch "$work/ready.$run"
         await "$work/go" || exit 1

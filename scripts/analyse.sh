@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Static analysis, run by the test command (ctest Analysis.SourcesAreCleanAndFormatted):
+#   - formatting of every C++ file against the committed .clang-format;
+#   - clang-tidy (.clang-tidy) on src/ and host/, with the compile commands of a
+#     configured build folder;
+#   - cppcheck on src/ and host/.
+# Fails on any finding; a false alarm is suppressed in place, with its reason.
+# Usage: analyse.sh BUILD_DIR TARGET_TRIPLE (e.g. build/mingw-i686 i686-w64-mingw32)
+set -euo pipefail
+build=${1:?usage: analyse.sh BUILD_DIR TARGET_TRIPLE}
+triple=${2:?usage: analyse.sh BUILD_DIR TARGET_TRIPLE}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+status=0
+
+echo "== clang-format"
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror || status=1
+
+echo "== clang-tidy"
+[ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json" >&2; exit 1; }
+ls src/*/*.cpp host/*.cpp | xargs -P "$(nproc)" -n 4 \
+    clang-tidy -p "$build" --quiet --extra-arg=--target="$triple" 2>/dev/null || status=1
+
+echo "== cppcheck"
+cppcheck --quiet --std=c++17 --enable=warning,performance,portability,style --inline-suppr \
+    --error-exitcode=1 --suppress=missingIncludeSystem -I src src host || status=1
+
+[ $status = 0 ] && echo "formatting, clang-tidy and cppcheck: clean"
+exit $status
