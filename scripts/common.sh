@@ -53,7 +53,7 @@ kelvor_raise_file_limit() {
 
 kelvor_configure() {
     mkdir -p "$KELVOR_BUILD"
-    cmake -S "$KELVOR_ROOT" -B "$KELVOR_BUILD" -DCMAKE_BUILD_TYPE=Release \
+    cmake -S "$KELVOR_ROOT" -B "$KELVOR_BUILD" -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DCMAKE_TOOLCHAIN_FILE="$KELVOR_ROOT/cmake/$KELVOR_TOOLCHAIN.cmake" >"$KELVOR_BUILD/configure.log" 2>&1 \
         || { cat "$KELVOR_BUILD/configure.log"; return 1; }
 }
