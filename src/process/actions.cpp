@@ -174,21 +174,16 @@ int32_t ResumeProcessThreads(uint32_t processId) {
     return resumed ? 1 : 0;
 }
 
-int32_t TerminateProcessById(uint32_t processId, uint32_t exitCode) {
-    // Lets the kill reach processes that the token may open only as a debugger;
-    // whether that worked does not matter, the kill is tried anyway. The access is
-    // checked when the process is opened, so the privilege goes back to its former
-    // state right after that.
-    EnabledPrivilege debug = EnablePrivilege(DEBUG_PRIVILEGE);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
-    RestorePrivilege(debug);
-    if (!process) return 0;
-    BOOL terminated = TerminateProcess(process, exitCode);
-    CloseHandle(process);
-    return terminated;
-}
+// A privilege enabled for one operation: the token, and the state that the
+// enabling changed, to be put back by RestorePrivilege.
+struct EnabledPrivilege {
+    HANDLE token; // null when the token could not be opened
+    TOKEN_PRIVILEGES previous;
+};
 
-EnabledPrivilege EnablePrivilege(const char* privilegeName) {
+// Enables the named privilege in this process's token; reports nothing (a token
+// without the privilege stays as it is).
+static EnabledPrivilege EnablePrivilege(const char* privilegeName) {
     // A failed step leaves its output zero and the steps after it fail quietly.
     EnabledPrivilege enabled = {};
     OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &enabled.token);
@@ -206,11 +201,26 @@ EnabledPrivilege EnablePrivilege(const char* privilegeName) {
     return enabled;
 }
 
-void RestorePrivilege(EnabledPrivilege& enabled) {
+// Puts the privilege back as it was before EnablePrivilege and closes the token.
+static void RestorePrivilege(EnabledPrivilege& enabled) {
     if (!enabled.token) return;
     if (enabled.previous.PrivilegeCount != 0) {
         AdjustTokenPrivileges(enabled.token, FALSE, &enabled.previous, 0, nullptr, nullptr);
     }
     CloseHandle(enabled.token);
     enabled.token = nullptr;
+}
+
+int32_t TerminateProcessById(uint32_t processId, uint32_t exitCode) {
+    // Lets the kill reach processes that the token may open only as a debugger;
+    // whether that worked does not matter, the kill is tried anyway. The access is
+    // checked when the process is opened, so the privilege goes back to its former
+    // state right after that.
+    EnabledPrivilege debug = EnablePrivilege(DEBUG_PRIVILEGE);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    RestorePrivilege(debug);
+    if (!process) return 0;
+    BOOL terminated = TerminateProcess(process, exitCode);
+    CloseHandle(process);
+    return terminated;
 }

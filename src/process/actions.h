@@ -19,15 +19,3 @@ int32_t ResumeProcessThreads(uint32_t processId);
 // the process is opened and put back as it was right after. TerminateProcess's
 // result, or 0 when the process cannot be opened.
 int32_t TerminateProcessById(uint32_t processId, uint32_t exitCode);
-
-// A privilege enabled for one operation: the token, and the state that the
-// enabling changed, to be put back by RestorePrivilege.
-struct EnabledPrivilege {
-    HANDLE token; // null when the token could not be opened
-    TOKEN_PRIVILEGES previous;
-};
-// Enables the named privilege in this process's token; reports nothing (a token
-// without the privilege stays as it is).
-EnabledPrivilege EnablePrivilege(const char* privilegeName);
-// Puts the privilege back as it was before EnablePrivilege and closes the token.
-void RestorePrivilege(EnabledPrivilege& enabled);

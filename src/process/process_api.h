@@ -37,7 +37,10 @@ using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE process, DWORD flags, 
                                                    DWORD* size);
 using GetProcessIdOfThreadFn = DWORD(WINAPI*)(HANDLE thread);
 
-// The binding table, in the order BindProcessApi fills it.
+// The binding table, in the order BindProcessApi fills it. Some slots have no
+// caller (the device-driver queries, EmptyWorkingSet, the second and third
+// buffers): they are bound and released all the same, so that the table keeps
+// one fixed layout whatever the operations use, and tests can empty any slot.
 struct ProcessApiTable {
     HMODULE psapiModule;
     EnumProcessesFn enumProcesses;

@@ -71,7 +71,10 @@ void RegisterTemplateClass(WNDPROC windowProcedure) {
 }
 
 // Gives the window its Tab/Shift+Tab table. Without memory for the entries the
-// window simply has no accelerators.
+// window simply has no accelerators. The entries stay in the record beside the
+// table made from them, although the table alone serves TranslateAccelerator:
+// the record's count, entries and table are released together when the window
+// closes, and a count of 0 is what tells a second close that nothing is left.
 static void BuildWindowAccelerators(intptr_t identity) {
     WindowRecord* record = LiveWindowRecord(identity);
     if (!record) return;
@@ -150,7 +153,8 @@ intptr_t OpenAppWindow(intptr_t number, int x, int y, int width, int height, uin
     const intptr_t identity = dynamic ? reinterpret_cast<intptr_t>(record) : number;
     if (!dynamic) CloseAppWindow(number);
 
-    TemplateClass.lpszClassName = FormatClassName(identity);
+    const char* className = FormatClassName(identity);
+    TemplateClass.lpszClassName = className;
     RegisterClassA(&TemplateClass);
 
     const ReducedFlags reduced = ReduceFlags(flags);
@@ -160,7 +164,7 @@ intptr_t OpenAppWindow(intptr_t number, int x, int y, int width, int height, uin
     const int outerHeight = rect.bottom - rect.top;
     const POINT at = PlaceWindow(reduced.placement, x, y, outerWidth, outerHeight);
 
-    HWND hwnd = CreateWindowExA(0, ClassNameBuffer, title, reduced.style, at.x, at.y, outerWidth,
+    HWND hwnd = CreateWindowExA(0, className, title, reduced.style, at.x, at.y, outerWidth,
                                 outerHeight, nullptr, nullptr, ModuleInstance, nullptr);
     // The record of a numbered window lies in the table's array: look it up again
     // rather than trust a pointer held across the creation's messages.

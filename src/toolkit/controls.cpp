@@ -120,58 +120,40 @@ intptr_t DisableControl(intptr_t control, intptr_t state) {
     return EnableWindow(hwnd, state == 0);
 }
 
-// The class operations of a control, or null when it names no control.
-static const ControlOps* OpsOf(intptr_t control, HWND& hwnd) {
+// Calls a class operation of the control with its window handle and the
+// arguments; 0 when the number names no control or the class left the slot empty.
+template <class Slot, class... Args>
+static intptr_t Dispatch(intptr_t control, Slot ControlOps::*slot, Args... args) {
     const ControlRecord& record = ResolveControl(control);
-    hwnd = record.hwnd;
-    return record.ops;
+    if (!record.ops || !(record.ops->*slot)) return 0;
+    return (record.ops->*slot)(record.hwnd, args...);
 }
 
 intptr_t AddListColumn(intptr_t control, intptr_t position, const char* title, intptr_t width) {
-    HWND hwnd;
-    const ControlOps* ops = OpsOf(control, hwnd);
-    if (!ops || !ops->AddColumn) return 0;
-    return ops->AddColumn(hwnd, position, title ? title : "", width);
+    return Dispatch(control, &ControlOps::AddColumn, position, title ? title : "", width);
 }
 
 intptr_t AddRow(intptr_t control, intptr_t position, const char* text) {
-    HWND hwnd;
-    const ControlOps* ops = OpsOf(control, hwnd);
-    if (!ops || !ops->AddItem) return 0;
-    return ops->AddItem(hwnd, position, text ? text : "");
+    return Dispatch(control, &ControlOps::AddItem, position, text ? text : "");
 }
 
 intptr_t RemoveRow(intptr_t control, intptr_t row) {
-    HWND hwnd;
-    const ControlOps* ops = OpsOf(control, hwnd);
-    if (!ops || !ops->RemoveItem) return 0;
-    return ops->RemoveItem(hwnd, row);
+    return Dispatch(control, &ControlOps::RemoveItem, row);
 }
 
 intptr_t CountRows(intptr_t control) {
-    HWND hwnd;
-    const ControlOps* ops = OpsOf(control, hwnd);
-    if (!ops || !ops->CountItems) return 0;
-    return ops->CountItems(hwnd);
+    return Dispatch(control, &ControlOps::CountItems);
 }
 
 intptr_t GetRowState(intptr_t control, intptr_t row) {
-    HWND hwnd;
-    const ControlOps* ops = OpsOf(control, hwnd);
-    if (!ops || !ops->GetItemState) return 0;
-    return ops->GetItemState(hwnd, row);
+    return Dispatch(control, &ControlOps::GetItemState, row);
 }
 
 const char* GetCellText(intptr_t control, intptr_t row, intptr_t column) {
-    HWND hwnd;
-    const ControlOps* ops = OpsOf(control, hwnd);
-    if (!ops || !ops->GetItemText) return ScratchEmptyText();
-    return reinterpret_cast<const char*>(ops->GetItemText(hwnd, row, column));
+    const intptr_t text = Dispatch(control, &ControlOps::GetItemText, row, column);
+    return text ? reinterpret_cast<const char*>(text) : ScratchEmptyText();
 }
 
 intptr_t SetCellText(intptr_t control, intptr_t row, const char* text, intptr_t column) {
-    HWND hwnd;
-    const ControlOps* ops = OpsOf(control, hwnd);
-    if (!ops || !ops->SetItemText) return 0;
-    return ops->SetItemText(hwnd, row, text, column);
+    return Dispatch(control, &ControlOps::SetItemText, row, text, column);
 }

@@ -16,8 +16,6 @@ static MSG EventMessage;
 // Class-name buffer of the translation; its first character is cleared before
 // every read so that a failed read matches no prefix.
 constexpr int CLASS_NAME_SIZE = 50;
-// Room for the first four characters of the focused window's class.
-constexpr int RICH_PREFIX_SIZE = 5;
 
 void ResetEventState() {
     PendingEvent = 0;
@@ -88,10 +86,9 @@ HACCEL FindWindowAccelerators(HWND hwnd) {
     // A rich-edit control takes a plain Tab itself.
     if (IsKeyDown(VK_TAB) && !IsKeyDown(VK_CONTROL) && !IsKeyDown(VK_SHIFT) &&
         !IsKeyDown(VK_MENU)) {
-        char name[RICH_PREFIX_SIZE];
-        name[0] = '\0';
-        GetClassNameA(GetFocus(), name, RICH_PREFIX_SIZE);
-        if (TextEquals(name, "Rich")) return nullptr;
+        char name[CLASS_NAME_SIZE];
+        ReadClassName(GetFocus(), name);
+        if (ClassBeginsWith(name, "Rich")) return nullptr;
     }
     return WindowAccelerators(hwnd);
 }

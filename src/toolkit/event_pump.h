@@ -13,15 +13,24 @@ extern int32_t PendingEvent;       // last event recorded since WaitEvent last r
 extern int32_t EventSubtype;       // SUB_NONE at the start of every WaitEvent
 extern intptr_t EventControlValue; // control number or command of the last control event
 
-// Resets the event state (called at start-up).
+// Resets the event state (called at start-up). Cannot fail.
 void ResetEventState();
-// Takes, translates and dispatches one message; returns its event code or its identifier.
+// Waits for one message of the calling thread (GetMessageA), applies the active
+// window's accelerators, dispatches it and returns the event that its handling
+// recorded (the last one when several were), else the message's own identifier.
+// WM_QUIT is returned as its identifier like any message that records nothing.
 int32_t WaitEvent();
 // The control (or command) of the last control or command event; 0 before any.
 intptr_t EventControl();
-// The message that WaitEvent took from the queue last (for diagnostics).
+// The message that WaitEvent took from the queue last (for diagnostics); all zero
+// before the first.
 const MSG& LastEventMessage();
+// The window procedure of every toolkit window: TranslateWindowMessage, and
+// DefWindowProcA for what it leaves (NOT_HANDLED).
 LRESULT CALLBACK WindowClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Records the event that a message to a toolkit window stands for (close, move,
+// size, control notifications, pointer and private messages) and returns the
+// message's result, or NOT_HANDLED for one that the default procedure must handle.
 LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // The accelerators that WaitEvent applies for a window: the toolkit window's own
 // table (null for other windows), but null while Tab alone is down in a control

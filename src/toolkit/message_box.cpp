@@ -21,6 +21,10 @@ static BOOL CALLBACK DisableIfThreadWindow(HWND window, LPARAM) {
     return TRUE;
 }
 
+// The thread's windows are disabled here rather than by a task-modal box
+// (MB_TASKMODAL): that flag acts only for a box without an owner and disables
+// every top-level window of the thread; this walk spares the foreground window,
+// which then owns the box (the system disables an owner for the box's time).
 void DisableThreadWindows() {
     EnumWindows(DisableIfThreadWindow, 0);
 }

@@ -1,5 +1,8 @@
 #include "toolkit/sizing.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "toolkit/messages.h"
 
 // Edge codes (the system's WMSZ values); 0 while a keyboard sizing has not chosen one.
@@ -57,7 +60,9 @@ static LONG DragSide(LONG position, LONG fixed, int sign, LONG minimum, LONG max
     return position;
 }
 
-void TrackSizingPoint(int x, int y) {
+// Moves the chosen edge (or both sides of a corner) to follow the cursor at (x, y),
+// within the window's track limits.
+static void TrackSizingPoint(int x, int y) {
     RECT& r = SizingState.current;
     const POINT minimum = SizingState.limits.ptMinTrackSize;
     const POINT maximum = SizingState.limits.ptMaxTrackSize;
@@ -79,7 +84,7 @@ void MoveToSizingRect(HWND hwnd, const RECT& rect) {
     MoveWindow(hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
-void PlaceSizingCursor(int cursorId, int x, int y) {
+static void PlaceSizingCursor(int cursorId, int x, int y) {
     SetCursorPos(x, y);
     SetSizingCursor(cursorId);
 }
@@ -90,7 +95,8 @@ static void ApplySizing(HWND hwnd) {
     MoveToSizingRect(hwnd, SizingState.current);
 }
 
-void StepSizing(HWND hwnd, int x, int y) {
+// Moves the cursor to (x, y) and the chosen edge with it.
+static void StepSizing(HWND hwnd, int x, int y) {
     SetCursorPos(x, y);
     TrackSizingPoint(x, y);
     ApplySizing(hwnd);
@@ -144,71 +150,65 @@ static void FinishSizing(HWND hwnd) {
         SetCursorPos(SizingState.savedCursor.x, SizingState.savedCursor.y);
 }
 
-// An arrow key: choose an edge (moving the cursor onto it) or step the chosen one.
-static void SizeByArrow(HWND hwnd, WPARAM key) {
-    POINT p;
-    GetCursorPos(&p);
+// The arrow keys: the side each one chooses and the way each one steps.
+struct ArrowKey {
+    WPARAM key;
+    int side; // WMSZ_LEFT, WMSZ_RIGHT, WMSZ_TOP or WMSZ_BOTTOM
+    int dx, dy;
+};
+constexpr ArrowKey ARROW_KEYS[] = {{VK_LEFT, WMSZ_LEFT, -1, 0},
+                                   {VK_RIGHT, WMSZ_RIGHT, 1, 0},
+                                   {VK_UP, WMSZ_TOP, 0, -1},
+                                   {VK_DOWN, WMSZ_BOTTOM, 0, 1}};
+
+static bool IsLeftOrRight(int edge) {
+    return edge == WMSZ_LEFT || edge == WMSZ_RIGHT;
+}
+
+static bool IsSide(int edge) {
+    return IsLeftOrRight(edge) || edge == WMSZ_TOP || edge == WMSZ_BOTTOM;
+}
+
+// Moves the cursor onto a newly chosen edge or corner (just inside the window on
+// its right and bottom sides), keeping the coordinate along a side.
+static void PlaceCursorOnEdge(int edge, POINT p) {
     const RECT& cur = SizingState.current;
-    int& edge = SizingState.edge;
-    switch (key) {
-    case VK_LEFT:
-        if (edge == EDGE_NONE) {
-            edge = WMSZ_LEFT;
-            PlaceSizingCursor(IDC_SIZEWE_ID, cur.left, p.y);
-        } else if (edge == WMSZ_TOP) {
-            edge = WMSZ_TOPLEFT;
-            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.left + EDGE_INSET, cur.top + EDGE_INSET);
-        } else if (edge == WMSZ_BOTTOM) {
-            edge = WMSZ_BOTTOMLEFT;
-            PlaceSizingCursor(IDC_SIZENESW_ID, cur.left, cur.bottom - EDGE_INSET);
-        } else {
-            StepSizing(hwnd, p.x - ARROW_STEP, p.y);
-        }
+    const int right = cur.right - EDGE_INSET, bottom = cur.bottom - EDGE_INSET;
+    switch (edge) {
+    case WMSZ_LEFT: PlaceSizingCursor(IDC_SIZEWE_ID, cur.left, p.y); break;
+    case WMSZ_RIGHT: PlaceSizingCursor(IDC_SIZEWE_ID, right, p.y); break;
+    case WMSZ_TOP: PlaceSizingCursor(IDC_SIZENS_ID, p.x, cur.top); break;
+    case WMSZ_BOTTOM: PlaceSizingCursor(IDC_SIZENS_ID, p.x, bottom); break;
+    case WMSZ_TOPLEFT:
+        PlaceSizingCursor(IDC_SIZENWSE_ID, cur.left + EDGE_INSET, cur.top + EDGE_INSET);
         break;
-    case VK_RIGHT:
-        if (edge == EDGE_NONE) {
-            edge = WMSZ_RIGHT;
-            PlaceSizingCursor(IDC_SIZEWE_ID, cur.right - EDGE_INSET, p.y);
-        } else if (edge == WMSZ_TOP) {
-            edge = WMSZ_TOPRIGHT;
-            PlaceSizingCursor(IDC_SIZENESW_ID, cur.right - EDGE_INSET, cur.top);
-        } else if (edge == WMSZ_BOTTOM) {
-            edge = WMSZ_BOTTOMRIGHT;
-            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.right - EDGE_INSET, cur.bottom - EDGE_INSET);
-        } else {
-            StepSizing(hwnd, p.x + ARROW_STEP, p.y);
-        }
-        break;
-    case VK_UP:
-        if (edge == EDGE_NONE) {
-            edge = WMSZ_TOP;
-            PlaceSizingCursor(IDC_SIZENS_ID, p.x, cur.top);
-        } else if (edge == WMSZ_RIGHT) {
-            edge = WMSZ_TOPRIGHT;
-            PlaceSizingCursor(IDC_SIZENESW_ID, cur.right - EDGE_INSET, cur.top);
-        } else if (edge == WMSZ_LEFT) {
-            edge = WMSZ_TOPLEFT;
-            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.left + EDGE_INSET, cur.top + EDGE_INSET);
-        } else {
-            StepSizing(hwnd, p.x, p.y - ARROW_STEP);
-        }
-        break;
-    case VK_DOWN:
-        if (edge == EDGE_NONE) {
-            edge = WMSZ_BOTTOM;
-            PlaceSizingCursor(IDC_SIZENS_ID, p.x, cur.bottom - EDGE_INSET);
-        } else if (edge == WMSZ_RIGHT) {
-            edge = WMSZ_BOTTOMRIGHT;
-            PlaceSizingCursor(IDC_SIZENWSE_ID, cur.right - EDGE_INSET, cur.bottom - EDGE_INSET);
-        } else if (edge == WMSZ_LEFT) {
-            edge = WMSZ_BOTTOMLEFT;
-            PlaceSizingCursor(IDC_SIZENESW_ID, cur.left, cur.bottom - EDGE_INSET);
-        } else {
-            StepSizing(hwnd, p.x, p.y + ARROW_STEP);
-        }
-        break;
+    case WMSZ_TOPRIGHT: PlaceSizingCursor(IDC_SIZENESW_ID, right, cur.top); break;
+    case WMSZ_BOTTOMLEFT: PlaceSizingCursor(IDC_SIZENESW_ID, cur.left, bottom); break;
+    case WMSZ_BOTTOMRIGHT: PlaceSizingCursor(IDC_SIZENWSE_ID, right, bottom); break;
     default: break;
     }
+}
+
+// An arrow key: with no edge chosen it chooses its side; on a side across its own
+// direction it turns that side into a corner; otherwise it steps the chosen edge.
+static void SizeByArrow(HWND hwnd, WPARAM key) {
+    const ArrowKey* arrow = std::find_if(std::begin(ARROW_KEYS), std::end(ARROW_KEYS),
+                                         [key](const ArrowKey& a) { return a.key == key; });
+    if (arrow == std::end(ARROW_KEYS)) return;
+    POINT p;
+    GetCursorPos(&p);
+    int& edge = SizingState.edge;
+    if (edge == EDGE_NONE) {
+        edge = arrow->side;
+    } else if (IsSide(edge) && IsLeftOrRight(edge) != IsLeftOrRight(arrow->side)) {
+        // The WMSZ_ codes of a top or bottom side and a left or right one add up
+        // to their corner's (WMSZ_TOP + WMSZ_LEFT == WMSZ_TOPLEFT).
+        edge += arrow->side;
+    } else {
+        StepSizing(hwnd, p.x + arrow->dx * ARROW_STEP, p.y + arrow->dy * ARROW_STEP);
+        return;
+    }
+    PlaceCursorOnEdge(edge, p);
 }
 
 LRESULT SizingFilter(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
