@@ -1,21 +1,26 @@
 #include "frontend/identity_table.h"
 
-#include <windows.h>
+#include "runtime/module_state.h"
 
 // Entries of a table's first block; each further block is twice as large.
 constexpr intptr_t FIRST_CAPACITY = 512;
 
+// Forgets a block that went with an earlier heap: the tables are module-global
+// and outlive a restart of the module, its heaps do not.
+static void ForgetStaleBlock(IdentityTable& table) {
+    if (table.entries && table.generation != HeapGeneration) table = IdentityTable{};
+}
+
 bool AppendIdentity(IdentityTable& table, const ProcessIdentity& identity) {
+    ForgetStaleBlock(table);
     if (table.count == table.capacity) {
         const intptr_t capacity = table.capacity ? 2 * table.capacity : FIRST_CAPACITY;
-        auto* grown = static_cast<ProcessIdentity*>(
-            GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(capacity) * sizeof(ProcessIdentity)));
+        void* grown = GrowHeapBlock(MainHeap, table.entries,
+                                    static_cast<SIZE_T>(capacity) * sizeof(ProcessIdentity));
         if (!grown) return false;
-        for (intptr_t i = 0; i < table.count; ++i)
-            grown[i] = table.entries[i];
-        if (table.entries) GlobalFree(table.entries);
-        table.entries = grown;
+        table.entries = static_cast<ProcessIdentity*>(grown);
         table.capacity = capacity;
+        table.generation = HeapGeneration;
     }
     table.entries[table.count++] = identity;
     return true;
@@ -35,6 +40,7 @@ bool HoldsIdentity(const IdentityTable& table, const ProcessIdentity& identity) 
 }
 
 void FreeIdentities(IdentityTable& table) {
-    if (table.entries) GlobalFree(table.entries);
+    ForgetStaleBlock(table);
+    if (table.entries) HeapFree(MainHeap, 0, table.entries);
     table = IdentityTable{};
 }

@@ -9,12 +9,12 @@ struct ProcessIdentity {
     uint64_t created; // creation time; 0 when it could not be read
 };
 
-// A table that grows as identities are added, in global memory of its own (it does
-// not depend on the module's heaps); all zero when empty.
+// A table that grows as identities are added, in MainHeap; all zero when empty.
 struct IdentityTable {
     ProcessIdentity* entries;
     intptr_t count;
     intptr_t capacity;
+    unsigned generation; // HeapGeneration when entries was allocated
 };
 
 // Adds an identity at the end; false, leaving the table as it was, when no memory
@@ -24,5 +24,6 @@ bool AppendIdentity(IdentityTable& table, const ProcessIdentity& identity);
 const ProcessIdentity* IdentityAt(const IdentityTable& table, intptr_t index);
 // True when the table holds an entry with this id and this known creation time.
 bool HoldsIdentity(const IdentityTable& table, const ProcessIdentity& identity);
-// Gives the table's memory back; the table is empty afterwards.
+// Gives the table's memory back; the table is empty afterwards. A table whose
+// block went with an earlier heap (the module was restarted) is only emptied.
 void FreeIdentities(IdentityTable& table);

@@ -18,6 +18,7 @@ void ModuleAttach() {
         MainHeap = ListHeap = nullptr;
         return;
     }
+    ++HeapGeneration;
     ResetEventState();
     // Every toolkit window's messages go through the event pump's translation.
     RegisterTemplateClass(WindowClassProc);

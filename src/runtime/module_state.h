@@ -14,3 +14,12 @@ extern HINSTANCE ModuleInstance;
 extern HANDLE MainHeap;
 // Private heap holding only the nodes of the dynamic object lists; null as MainHeap.
 extern HANDLE ListHeap;
+// How many times the heaps have been created; a table that outlives a restart of
+// the module (a test program starts it many times) tells by it that its block
+// went with the heap it came from.
+extern unsigned HeapGeneration;
+
+// The only way the module grows an array: block (null for none yet) resized to
+// bytes in the heap, zero-filled beyond its old end. The new address, or null,
+// leaving the block as it was, when the heap is missing or has no room.
+void* GrowHeapBlock(HANDLE heap, void* block, SIZE_T bytes);

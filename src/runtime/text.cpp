@@ -70,3 +70,14 @@ size_t TextLength(const char* text, size_t limit) {
     }
     return n;
 }
+
+size_t TextLength(const char* text) {
+    return TextLength(text, SIZE_MAX);
+}
+
+char* FindCharacter(char* text, char c) {
+    for (; *text; ++text) {
+        if (*text == c) return text;
+    }
+    return nullptr;
+}

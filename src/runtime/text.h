@@ -27,5 +27,9 @@ bool TextEquals(const char* a, const char* b);
 // Returns the number of characters copied.
 size_t CopyText(char* out, size_t size, const char* text);
 
-// Length of text, but at most limit.
+// Length of text, but at most limit; 0 for a null text.
 size_t TextLength(const char* text, size_t limit);
+// Length of text; 0 for a null text.
+size_t TextLength(const char* text);
+// The first occurrence of c in text; null when there is none.
+char* FindCharacter(char* text, char c);

@@ -32,13 +32,11 @@ bool IsTableIndex(const ObjectTable& table, intptr_t value) {
 
 // Grows the array so that index number fits; leaves the table as it was on failure.
 static bool GrowTable(ObjectTable& table, intptr_t number) {
-    if (!MainHeap) return false;
     const uintptr_t limit =
         (static_cast<uintptr_t>(INTPTR_MAX) / table.recordSize) - GROWTH_MARGIN - EXTRA_RECORDS;
     if (static_cast<uintptr_t>(number) > limit) return false;
     const size_t bytes = (number + GROWTH_MARGIN + EXTRA_RECORDS) * table.recordSize;
-    void* grown = table.records ? HeapReAlloc(MainHeap, HEAP_ZERO_MEMORY, table.records, bytes)
-                                : HeapAlloc(MainHeap, HEAP_ZERO_MEMORY, bytes);
+    void* grown = GrowHeapBlock(MainHeap, table.records, bytes);
     if (!grown) return false;
     table.records = static_cast<char*>(grown);
     table.capacity = number + GROWTH_MARGIN;

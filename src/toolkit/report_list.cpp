@@ -1,10 +1,10 @@
 #include "toolkit/report_list.h"
 
 #include <commctrl.h>
-#include <string.h>
 
 #include "runtime/module_state.h"
 #include "runtime/scratch.h"
+#include "runtime/text.h"
 #include "toolkit/controls.h"
 
 // The shared image lists must outlive every list that shows them.
@@ -57,18 +57,18 @@ class RowText {
   public:
     explicit RowText(const char* text) {
         if (!text) return;
-        const size_t length = strlen(text);
-        copy_ = static_cast<char*>(GlobalAlloc(GMEM_FIXED, length + 1));
+        const size_t size = TextLength(text) + 1;
+        copy_ = MainHeap ? static_cast<char*>(HeapAlloc(MainHeap, 0, size)) : nullptr;
         if (!copy_) return;
-        memcpy(copy_, text, length + 1);
+        CopyText(copy_, size, text);
         first_ = copy_;
-        if (char* feed = strchr(copy_, '\n')) {
+        if (char* feed = FindCharacter(copy_, '\n')) {
             *feed = '\0';
             rest_ = feed + 1;
         }
     }
     ~RowText() {
-        if (copy_) GlobalFree(copy_);
+        if (copy_) HeapFree(MainHeap, 0, copy_);
     }
     RowText(const RowText&) = delete;
     RowText& operator=(const RowText&) = delete;
@@ -89,13 +89,13 @@ static void SplitCells(HWND hwnd, intptr_t row, char* rest) {
     if (!rest) return;
     LVITEMA item = {};
     for (int column = 1; *rest; ++column) {
-        char* feed = strchr(rest, '\n');
+        char* feed = FindCharacter(rest, '\n');
         if (feed) *feed = '\0';
         item.iSubItem = column;
         item.pszText = rest;
         SendMessageA(hwnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
                      reinterpret_cast<LPARAM>(&item));
-        rest = feed ? feed + 1 : rest + strlen(rest);
+        rest = feed ? feed + 1 : rest + TextLength(rest);
     }
 }
 
@@ -260,7 +260,7 @@ static intptr_t SetListItemText(HWND hwnd, intptr_t row, const char* text, intpt
     item.iItem = static_cast<int>(row);
     item.iSubItem = static_cast<int>(column);
     item.pszText = const_cast<char*>(text);
-    item.cchTextMax = static_cast<int>(strlen(text));
+    item.cchTextMax = static_cast<int>(TextLength(text));
     return SendMessageA(hwnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
@@ -371,20 +371,12 @@ static void MakeMasks() {
 
 // Room for one more cache entry; false when the cache cannot grow.
 static bool MakeCacheRoom() {
-    if (!MainHeap) return false;
-    if (!ImageCache) {
-        ImageCache = static_cast<ImageCacheEntry*>(
-            HeapAlloc(MainHeap, HEAP_ZERO_MEMORY, IMAGE_CACHE_STEP * sizeof(ImageCacheEntry)));
-        if (!ImageCache) return false;
-        ImageCacheCapacity = IMAGE_CACHE_STEP;
-    } else if (ImageCacheCount == ImageCacheCapacity) {
-        void* grown =
-            HeapReAlloc(MainHeap, HEAP_ZERO_MEMORY, ImageCache,
-                        (ImageCacheCapacity + IMAGE_CACHE_STEP) * sizeof(ImageCacheEntry));
-        if (!grown) return false;
-        ImageCache = static_cast<ImageCacheEntry*>(grown);
-        ImageCacheCapacity += IMAGE_CACHE_STEP;
-    }
+    if (ImageCache && ImageCacheCount < ImageCacheCapacity) return true;
+    const size_t capacity = ImageCacheCapacity + IMAGE_CACHE_STEP;
+    void* grown = GrowHeapBlock(MainHeap, ImageCache, capacity * sizeof(ImageCacheEntry));
+    if (!grown) return false;
+    ImageCache = static_cast<ImageCacheEntry*>(grown);
+    ImageCacheCapacity = capacity;
     return true;
 }
 
