@@ -9,6 +9,7 @@
 #include "support/child_process.h"
 #include "support/process_api_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ TEST(PauseResume, OwnProcessIsNeverPaused) {
 
     EXPECT_EQ(SuspendProcessThreads(GetCurrentProcessId()), 0);
     LONG before = ticks;
-    EXPECT_TRUE(PumpUntil([&] { return ticks > before + 10; }));
+    EXPECT_TRUE(WaitUntil([&] { return ticks > before + 10; }));
     EXPECT_EQ(SuspendCountOf(workerId), 0);
 
     // Resuming this process is harmless: its threads are not suspended.

@@ -64,16 +64,6 @@ bool PumpUntilEvent(EventLog& log, int32_t code, DWORD timeoutMs) {
         log, [code](const EventEntry& e) { return e.code == code; }, timeoutMs);
 }
 
-bool PumpEventsUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    Heartbeat heartbeat;
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return done();
-        TakeEvent();
-    }
-    return true;
-}
-
 EventEntry DispatchPosted(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     EventLog log;
     EXPECT_TRUE(PostMessageA(hwnd, message, wParam, lParam));

@@ -47,8 +47,6 @@ bool PumpEvents(EventLog& log, const std::function<bool(const EventEntry&)>& sto
                 DWORD timeoutMs = 5000);
 // Until WaitEvent returns code.
 bool PumpUntilEvent(EventLog& log, int32_t code, DWORD timeoutMs = 5000);
-// Calls WaitEvent until done() holds or the timeout passes.
-bool PumpEventsUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 // Posts a message and calls WaitEvent until it has dispatched that message;
 // returns the entry of that call (a failure is added when it never came).
 EventEntry DispatchPosted(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

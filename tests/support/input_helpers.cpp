@@ -1,6 +1,7 @@
 #include "support/input_helpers.h"
 
 #include "support/event_helpers.h"
+#include "support/wait.h"
 
 namespace {
 INPUT MouseInput(DWORD flags) {
@@ -52,7 +53,7 @@ void DoubleClickAt(POINT screen, bool right) {
 }
 
 void WaitOutDoubleClickTime() {
-    PumpEventsUntil([] { return false; }, GetDoubleClickTime() + 50);
+    WaitUntil([] { return false; }, GetDoubleClickTime() + 50, Meanwhile::PumpEvents);
 }
 
 void TapKey(WORD key, bool shift) {
@@ -104,5 +105,5 @@ bool FindHitTestPoint(HWND hwnd, LRESULT hit, POINT* screen) {
 
 bool BringToFront(HWND hwnd) {
     SetForegroundWindow(hwnd);
-    return PumpEventsUntil([hwnd] { return GetForegroundWindow() == hwnd; });
+    return WaitUntil([hwnd] { return GetForegroundWindow() == hwnd; }, 5000, Meanwhile::PumpEvents);
 }

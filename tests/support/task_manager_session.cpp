@@ -4,6 +4,7 @@
 
 #include "support/input_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -11,15 +12,6 @@ using MainFn = int (*)();
 
 DWORD WINAPI RunMain(void* entry) {
     return static_cast<DWORD>(reinterpret_cast<MainFn>(entry)());
-}
-
-template <class Done> bool WaitFor(Done done, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return done();
-        Sleep(5);
-    }
-    return true;
 }
 
 // Button releases that the main thread has taken from its queue.
@@ -52,21 +44,20 @@ LRESULT CALLBACK WatchSentMessages(int code, WPARAM sent, LPARAM message) {
     return CallNextHookEx(nullptr, code, sent, message);
 }
 
-struct BoxSearch {
-    DWORD threadId;
-    HWND found;
-};
+// The message box that the main thread has open (created, and not yet destroyed),
+// as its window-creation hook saw it; null when none.
+HWND volatile OpenBox = nullptr;
 
-BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<BoxSearch*>(parameter);
+LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    HWND window = reinterpret_cast<HWND>(wParam);
     char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (GetWindowThreadProcessId(window, nullptr) == search->threadId &&
-        lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
+    if (code == HCBT_CREATEWND && GetClassNameA(window, className, sizeof className) &&
+        lstrcmpA(className, "#32770") == 0) {
+        OpenBox = window;
+    } else if (code == HCBT_DESTROYWND && window == OpenBox) {
+        OpenBox = nullptr;
     }
-    return TRUE;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 } // namespace
@@ -80,6 +71,7 @@ std::string WindowText(HWND window) {
 TaskManagerSession::~TaskManagerSession() {
     if (hook_) UnhookWindowsHookEx(hook_);
     if (sentHook_) UnhookWindowsHookEx(sentHook_);
+    if (boxHook_) UnhookWindowsHookEx(boxHook_);
     if (thread_) {
         if (window_ && IsWindow(window_)) Close();
         CloseHandle(thread_);
@@ -101,7 +93,7 @@ bool TaskManagerSession::Start() {
 bool TaskManagerSession::StartLinked(int (*main)()) {
     thread_ = CreateThread(nullptr, 0, RunMain, reinterpret_cast<void*>(main), 0, &threadId_);
     if (!thread_) return false;
-    WaitFor(
+    WaitUntil(
         [&] {
             window_ = FindWindowA(nullptr, "KELVOR - Task Manager");
             return window_ != nullptr && GetDlgItem(window_, 4) != nullptr;
@@ -110,7 +102,8 @@ bool TaskManagerSession::StartLinked(int (*main)()) {
     if (!window_) return false;
     hook_ = SetWindowsHookExA(WH_GETMESSAGE, WatchMessages, nullptr, threadId_);
     sentHook_ = SetWindowsHookExA(WH_CALLWNDPROC, WatchSentMessages, nullptr, threadId_);
-    if (!hook_ || !sentHook_) return false;
+    boxHook_ = SetWindowsHookExA(WH_CBT, WatchBoxes, nullptr, threadId_);
+    if (!hook_ || !sentHook_ || !boxHook_) return false;
     list_ = GetDlgItem(window_, 0);
     return list_ != nullptr && WaitIdle();
 }
@@ -121,7 +114,7 @@ bool TaskManagerSession::WaitIdle(DWORD timeoutMs) const {
     // a message that it sends to another thread in the middle of its work.
     LONG before = MarkersTaken;
     const bool posted = PostMessageA(window_, WM_NULL, IDLE_MARKER, 0) != FALSE;
-    return WaitFor(
+    return WaitUntil(
         [&] {
             return (posted && MarkersTaken != before) ||
                    WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0;
@@ -132,7 +125,7 @@ bool TaskManagerSession::WaitIdle(DWORD timeoutMs) const {
 bool TaskManagerSession::ClickAndWait(POINT screen) {
     LONG before = ReleasesTaken;
     ClickAt(screen);
-    return WaitFor([&] { return ReleasesTaken != before; }, 5000) && WaitIdle();
+    return WaitUntil([&] { return ReleasesTaken != before; }, 5000) && WaitIdle();
 }
 
 bool TaskManagerSession::ClickControl(HWND control) {
@@ -161,7 +154,7 @@ int TaskManagerSession::DoubleClickControl(HWND control) {
     RECT rect;
     GetWindowRect(control, &rect);
     DoubleClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
-    WaitFor([&] { return ReleasesTaken - releases >= 2; }, 5000);
+    WaitUntil([&] { return ReleasesTaken - releases >= 2; }, 5000);
     WaitIdle();
     return static_cast<int>(ButtonClicks - clicks);
 }
@@ -178,7 +171,7 @@ bool TaskManagerSession::ClickRow(int row) {
 
 bool TaskManagerSession::Activate() {
     if (GetForegroundWindow() != window_) SetForegroundWindow(window_);
-    return WaitFor([&] { return GetForegroundWindow() == window_; }, 5000) && WaitIdle();
+    return WaitUntil([&] { return GetForegroundWindow() == window_; }, 5000) && WaitIdle();
 }
 
 bool TaskManagerSession::PressList() {
@@ -219,27 +212,28 @@ bool TaskManagerSession::IsSelected(int row) const {
 }
 
 HWND TaskManagerSession::WaitMessageBox(DWORD timeoutMs) const {
-    BoxSearch search = {threadId_, nullptr};
-    WaitFor(
+    // Visible: by then the box has its buttons and takes clicks.
+    HWND box = nullptr;
+    WaitUntil(
         [&] {
-            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
+            box = OpenBox;
+            return box && IsWindowVisible(box);
         },
         timeoutMs);
-    return search.found;
+    return box && IsWindowVisible(box) ? box : nullptr;
 }
 
 bool TaskManagerSession::AnswerMessageBox(HWND box, int buttonId) {
     HWND button = GetDlgItem(box, buttonId);
     if (!button) return false;
-    return ClickControl(button) && WaitFor([&] { return !IsWindow(box); }, 10000) && WaitIdle();
+    return ClickControl(button) && WaitUntil([&] { return !IsWindow(box); }, 10000) && WaitIdle();
 }
 
 bool TaskManagerSession::AnswerMessageBoxWithKey(HWND box, WORD key) {
     SetForegroundWindow(box);
-    if (!WaitFor([&] { return GetForegroundWindow() == box; }, 5000)) return false;
+    if (!WaitUntil([&] { return GetForegroundWindow() == box; }, 5000)) return false;
     TapKey(key);
-    return WaitFor([&] { return !IsWindow(box); }, 10000) && WaitIdle();
+    return WaitUntil([&] { return !IsWindow(box); }, 10000) && WaitIdle();
 }
 
 int TaskManagerSession::Close() {

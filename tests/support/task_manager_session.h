@@ -54,7 +54,8 @@ class TaskManagerSession {
     // or has left Main.
     bool WaitIdle(DWORD timeoutMs = 10000) const;
 
-    // The message box shown by the main thread, waited for; null when none comes.
+    // The message box shown by the main thread (seen by a window-creation hook on
+    // it), waited for; null when none comes.
     HWND WaitMessageBox(DWORD timeoutMs = 10000) const;
     // Clicks the box's button with that id and waits for the box to go.
     bool AnswerMessageBox(HWND box, int buttonId);
@@ -81,6 +82,7 @@ class TaskManagerSession {
     HWND list_ = nullptr;
     HHOOK hook_ = nullptr;
     HHOOK sentHook_ = nullptr;
+    HHOOK boxHook_ = nullptr;
     int clicksRepeated_ = 0;
 };
 

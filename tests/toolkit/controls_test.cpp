@@ -4,6 +4,7 @@
 #include "runtime/scratch.h"
 #include "support/control_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 #include "toolkit/button.h"
 #include "toolkit/controls.h"
 #include "toolkit/report_list.h"
@@ -43,7 +44,7 @@ TEST_F(ControlCore, ButtonsAreSubclassedChildrenNamedByNumberOrIdentity) {
 
     SendMessageA(numbered, BM_CLICK, 0, 0);
     SendMessageA(automatic, BM_CLICK, 0, 0);
-    ASSERT_TRUE(PumpUntil([] { return ChildNotices.size() >= 2; }));
+    ASSERT_TRUE(WaitUntil([] { return ChildNotices.size() >= 2; }, 5000, Meanwhile::PumpEvents));
     EXPECT_EQ(ChildNotices[0].controlId, 4);
     EXPECT_EQ(ChildNotices[0].code, BN_CLICKED);
     EXPECT_EQ(ChildNotices[1].controlId, identity);

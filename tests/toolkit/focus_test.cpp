@@ -5,6 +5,7 @@
 #include "support/event_helpers.h"
 #include "support/input_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 #include "toolkit/app_window.h"
 #include "toolkit/button.h"
 #include "toolkit/controls.h"
@@ -36,7 +37,7 @@ class FocusCycling : public ::testing::Test {
     bool TabTo(intptr_t expected, bool shift = false) {
         TapKey(VK_TAB, shift);
         HWND target = ControlHandle(expected);
-        return PumpEventsUntil([&] { return GetFocus() == target; }, 3000);
+        return WaitUntil([&] { return GetFocus() == target; }, 3000, Meanwhile::PumpEvents);
     }
 
     ModuleScope module;

@@ -10,6 +10,7 @@
 #include "support/control_helpers.h"
 #include "support/input_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 #include "toolkit/message_box.h"
 
 namespace {
@@ -213,13 +214,13 @@ TEST_F(MessageBoxTest, NoOwnerWhenTheForegroundBelongsToAnotherProcess) {
     TestParent mine(20, 20, 300, 200);
     ChildProcess child;
     ASSERT_TRUE(child.Start("foreground_window.exe"));
-    const bool childInFront = PumpUntil(
+    const bool childInFront = WaitUntil(
         [&] {
             DWORD process = 0;
             GetWindowThreadProcessId(GetForegroundWindow(), &process);
             return process == child.id();
         },
-        15000);
+        15000, Meanwhile::PumpEvents);
     if (childInFront) {
         EXPECT_EQ(FindMessageOwner(), nullptr);
         EXPECT_EQ(ShowAnswered("t", "owned by nobody", MB_OK, IDOK, {mine.hwnd()}), IDOK);

@@ -13,6 +13,7 @@
 #include "support/scratch_helpers.h"
 #include "support/control_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 #include "toolkit/controls.h"
 #include "toolkit/report_list.h"
 
@@ -299,7 +300,7 @@ TEST_F(ReportList, RowsAddedWhileRedrawIsHeldShowAfterRelease) {
     auto painted = [list, header] {
         return !GetUpdateRect(list, nullptr, FALSE) && !GetUpdateRect(header, nullptr, FALSE);
     };
-    ASSERT_TRUE(PumpUntil(painted));
+    ASSERT_TRUE(WaitUntil(painted, 5000, Meanwhile::PumpEvents));
 
     SetListRedraw(0, false);
     for (int i = 0; i < 50; ++i)
@@ -315,7 +316,7 @@ TEST_F(ReportList, RowsAddedWhileRedrawIsHeldShowAfterRelease) {
     GetClientRect(list, &client);
     EXPECT_TRUE(EqualRect(&update, &client)) << "the whole list is repainted";
     EXPECT_TRUE(GetUpdateRect(header, nullptr, FALSE)) << "its header too";
-    EXPECT_TRUE(PumpUntil(painted));
+    EXPECT_TRUE(WaitUntil(painted, 5000, Meanwhile::PumpEvents));
     SetListRedraw(42, false); // names no control: nothing happens
 }
 

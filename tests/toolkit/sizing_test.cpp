@@ -8,6 +8,7 @@
 #include "support/event_helpers.h"
 #include "support/input_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 #include "toolkit/app_window.h"
 #include "toolkit/event_pump.h"
 #include "toolkit/sizing.h"
@@ -65,7 +66,7 @@ class Sizing : public ::testing::Test {
     // Starts a keyboard sizing: the system command with no edge.
     void StartKeyboardSizing() {
         PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
-        ASSERT_TRUE(PumpEventsUntil([&] { return GetCapture() == window; }));
+        ASSERT_TRUE(WaitUntil([&] { return GetCapture() == window; }, 5000, Meanwhile::PumpEvents));
         // Taking the capture makes the system report the cursor once; let that
         // report come through before an edge is chosen.
         EventLog log;
@@ -93,7 +94,8 @@ class Sizing : public ::testing::Test {
     // Pumps until the window has this rectangle. A cursor placed by the sizing is
     // reported back as mouse moves, which the wait lets through.
     ::testing::AssertionResult SettlesAt(const RECT& expected) {
-        if (PumpEventsUntil([&] { return SameRect(WindowRect(window), expected); }))
+        if (WaitUntil([&] { return SameRect(WindowRect(window), expected); }, 5000,
+                      Meanwhile::PumpEvents))
             return ::testing::AssertionSuccess();
         const RECT r = WindowRect(window);
         const POINT c = Cursor();
@@ -119,8 +121,8 @@ class Sizing : public ::testing::Test {
         const auto there = [&] { return Cursor().x == p.x && Cursor().y == p.y && settled(); };
         for (int attempt = 0; attempt < 10; ++attempt) {
             SetCursorPos(p.x, p.y);
-            if (!PumpEventsUntil(there, 1000)) continue;
-            if (!PumpEventsUntil([&] { return !there(); }, QUIET_MS)) return true;
+            if (!WaitUntil(there, 1000, Meanwhile::PumpEvents)) continue;
+            if (!WaitUntil([&] { return !there(); }, QUIET_MS, Meanwhile::PumpEvents)) return true;
         }
         return false;
     }
@@ -200,7 +202,7 @@ TEST_F(Sizing, DraggingAnEdgePastTheMinimumStopsThereWithTheOtherEdgeFixed) {
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     SendInput(1, &input, sizeof input);
-    ASSERT_TRUE(PumpEventsUntil([&] { return GetCapture() == window; }));
+    ASSERT_TRUE(WaitUntil([&] { return GetCapture() == window; }, 5000, Meanwhile::PumpEvents));
 
     // Far to the left of the window's own left edge. As the window narrows, the
     // pointer leaves it, and the desktop may then report an earlier place; the
@@ -212,7 +214,7 @@ TEST_F(Sizing, DraggingAnEdgePastTheMinimumStopsThereWithTheOtherEdgeFixed) {
 
     input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(1, &input, sizeof input);
-    EXPECT_TRUE(PumpEventsUntil([&] { return GetCapture() == nullptr; }));
+    EXPECT_TRUE(WaitUntil([&] { return GetCapture() == nullptr; }, 5000, Meanwhile::PumpEvents));
     EXPECT_TRUE(SameRect(WindowRect(window), narrowest));
     // Released: the pointer no longer drags the edge.
     EXPECT_TRUE(HoldCursorAt({start.right + 50, edge.y}));
