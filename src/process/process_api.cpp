@@ -38,6 +38,8 @@ int BindProcessApi() {
         BindSlot(ProcessApi.thread32Next, kernel32, "Thread32Next");
         BindSlot(ProcessApi.openThread, kernel32, "OpenThread");
         BindSlot(ProcessApi.queryFullProcessImageNameA, kernel32, "QueryFullProcessImageNameA");
+        BindSlot(ProcessApi.process32First, kernel32, "Process32First");
+        BindSlot(ProcessApi.process32Next, kernel32, "Process32Next");
     }
     return 0;
 }
