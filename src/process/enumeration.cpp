@@ -122,6 +122,8 @@ void ReleaseEntryNames() {
     if (NameTable && MainHeap) HeapFree(MainHeap, 0, NameTable);
     NameTable = nullptr;
     NameTableSize = NameTableUsed = 0;
+    // A later entry that needs the names takes them afresh.
+    NameTableTaken = false;
 }
 
 // Appends one process's name to the table, growing it; false when no memory can be had.
@@ -251,7 +253,6 @@ int32_t SnapshotProcessIds() {
     Cursor = 0;
     Current.read = false;
     ReleaseEntryNames();
-    NameTableTaken = false;
     return EntryCount();
 }
 
