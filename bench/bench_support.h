@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -39,9 +40,17 @@ inline HANDLE StartBeside(const char* program, const char* arguments, DWORD* id)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
-        return nullptr;
+    // Under Wine a start can fail for a moment while hundreds of processes start:
+    // two more tries tell a passing shortage from a lasting one; each failure is told.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            break;
+        }
+        fprintf(stderr, "starting %s failed (attempt %d, error %lu)\n", program, attempt,
+                GetLastError());
+        if (attempt == 3) return nullptr;
+        Sleep(250);
     }
     CloseHandle(info.hThread);
     if (id) *id = info.dwProcessId;

@@ -30,7 +30,7 @@ void BuildMainWindow() {
     CreateListView(LIST_PROCESSES, 5, 5, 485, 290, "Name", 120, LIST_FLAGS);
     // Each position is one past the last column, so each column is appended.
     AddListColumn(LIST_PROCESSES, 2, "Handle", 80);
-    AddListColumn(LIST_PROCESSES, 3, "File", 150);
+    AddListColumn(LIST_PROCESSES, 3, "File", FILE_COLUMN_WIDTH);
     AddListColumn(LIST_PROCESSES, 4, "Memory", 80);
     AddListColumn(LIST_PROCESSES, 5, "Status", 50);
 

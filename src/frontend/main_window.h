@@ -16,6 +16,10 @@ constexpr intptr_t COL_FILE = 2;
 constexpr intptr_t COL_MEMORY = 3;
 constexpr intptr_t COL_STATUS = 4;
 
+// The File column's width; it gives up the vertical scroll bar's width while the
+// list shows one.
+constexpr int FILE_COLUMN_WIDTH = 150;
+
 // Opens the main window with its list and four buttons; when the window cannot be
 // opened nothing else is created (AppWindowHandle(WIN_MAIN) is then null).
 void BuildMainWindow();

@@ -194,7 +194,8 @@ void ListProcesses() {
             // Unsigned, so that a working set of 2 GiB or more is not shown as negative.
             FormatUnsigned(EntryWorkingSet(), number);
             SetCellText(LIST_PROCESSES, row, number, COL_MEMORY);
-            const ProcessIdentity identity = {id, ProcessCreationTime(id)};
+            // Read with the texts above, on the same handle, before them.
+            const ProcessIdentity identity = {id, EntryCreationTime()};
             // Rows and identities stay in step: once one cannot be kept, the rows
             // after it have none either.
             if (RowIdentities.count == row) AppendIdentity(RowIdentities, identity);
@@ -203,6 +204,8 @@ void ListProcesses() {
         }
     }
     SetListRedraw(LIST_PROCESSES, true);
+    // With more rows than the list shows, the scroll bar would cover the Status column.
+    FitColumnBesideScrollBar(LIST_PROCESSES, COL_FILE, FILE_COLUMN_WIDTH);
 }
 
 // Carries out the command of a control on the selected row. A command that does

@@ -8,7 +8,8 @@
 // The LIST command: removes every row, then adds one row per process of a fresh
 // snapshot, with the list's repainting held until the end. A row shows "RUN", or
 // "PAUSE" for a process that this window paused and has not resumed or killed
-// since (the same process: the same id and creation time).
+// since (the same process: the same id and creation time). Then the File column
+// gives up the vertical scroll bar's width while the list shows one.
 void ListProcesses();
 // The exported entry: runs the window until it is closed and returns 1; 0 when
 // the module did not start or the window cannot be built.

@@ -1,5 +1,6 @@
 #include "lifecycle/module.h"
 
+#include "process/enumeration.h"
 #include "process/process_api.h"
 #include "runtime/scratch.h"
 #include "toolkit/app_window.h"
@@ -28,6 +29,8 @@ void ModuleAttach() {
 }
 
 void ModuleDetach() {
+    // Before the heaps go: a walk left unfinished may still hold tool-help's names.
+    ReleaseEntryNames();
     ReleaseProcessApi();
     if (!MainHeap || !ListHeap) return;
     CloseAllWindows();

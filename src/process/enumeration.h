@@ -1,6 +1,8 @@
 // Process snapshot and per-process queries. SnapshotProcessIds takes one list
 // of every running process's id, NextProcessEntry walks it, and the Entry
-// queries answer for the process at the cursor, opening it afresh each time.
+// queries answer for the process at the cursor. The first query after the
+// cursor moves opens that process once and reads the whole entry on that one
+// handle, its creation time first; the others answer from what it read.
 #pragma once
 
 #include <stddef.h>
@@ -19,11 +21,20 @@ int32_t NextProcessEntry();
 uint32_t EntryProcessId();
 // Base name ("IDLE" for id 0, "System" for "?"), written at the scratch buffer's
 // free end. Where psapi names nothing, the last component of the image path;
-// empty when neither answers.
+// where that fails too, the name in tool-help's process list (taken at most
+// once per snapshot); empty when none answers or the process has ended.
 const char* EntryProcessName();
 // Full executable path (psapi's, else the image path), written at the scratch
 // buffer's free end; empty when unknown.
 const char* EntryProcessPath();
-// Working-set size in bytes (the full figure on a 64-bit build); 0 when the
-// process cannot be examined.
+// Working-set size in bytes (the full figure on a 64-bit build), read with
+// limited query access where the wider access is refused; 0 when the process
+// cannot be examined.
 size_t EntryWorkingSet();
+// The creation time (100 ns units since 1601), read on the handle that read the
+// other answers, before them: with the id it identifies the process they describe.
+// 0 when it could not be read.
+uint64_t EntryCreationTime();
+// Frees the tool-help name table if a walk left one; called before the module's
+// heaps are destroyed.
+void ReleaseEntryNames();

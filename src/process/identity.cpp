@@ -10,24 +10,16 @@ static HANDLE OpenForTimes(uint32_t processId) {
     return process;
 }
 
-static uint64_t CreationTimeOf(HANDLE process) {
+uint64_t HandleCreationTime(HANDLE process) {
     FILETIME created = {}, exited, kernel, user;
     if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
     return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-uint64_t ProcessCreationTime(uint32_t processId) {
-    HANDLE process = OpenForTimes(processId);
-    if (!process) return 0;
-    const uint64_t created = CreationTimeOf(process);
-    CloseHandle(process);
-    return created;
-}
-
 HANDLE HoldProcess(uint32_t processId, uint64_t created) {
     HANDLE process = OpenForTimes(processId);
     if (!process) return nullptr;
-    if (CreationTimeOf(process) != created) {
+    if (HandleCreationTime(process) != created) {
         CloseHandle(process);
         return nullptr;
     }

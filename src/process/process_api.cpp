@@ -39,6 +39,8 @@ int BindProcessApi() {
         BindSlot(ProcessApi.openThread, kernel32, "OpenThread");
         BindSlot(ProcessApi.queryFullProcessImageNameA, kernel32, "QueryFullProcessImageNameA");
         BindSlot(ProcessApi.getProcessIdOfThread, kernel32, "GetProcessIdOfThread");
+        BindSlot(ProcessApi.process32First, kernel32, "Process32First");
+        BindSlot(ProcessApi.process32Next, kernel32, "Process32Next");
     }
     return 0;
 }

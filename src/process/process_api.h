@@ -1,4 +1,4 @@
-// Run-time binding of the process-status, thread tool-help and image-name entry
+// Run-time binding of the process-status, tool-help and image-name entry
 // points. The library does not import psapi.dll, the tool-help functions or
 // QueryFullProcessImageNameA: they are looked up by name at start-up, and a
 // missing one is a null slot that no operation calls.
@@ -36,6 +36,8 @@ using OpenThreadFn = HANDLE(WINAPI*)(DWORD access, BOOL inherit, DWORD threadId)
 using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE process, DWORD flags, LPSTR name,
                                                    DWORD* size);
 using GetProcessIdOfThreadFn = DWORD(WINAPI*)(HANDLE thread);
+using Process32FirstFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
+using Process32NextFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
 
 // The binding table, in the order BindProcessApi fills it. Some slots have no
 // caller (the device-driver queries, EmptyWorkingSet, the second and third
@@ -68,6 +70,10 @@ struct ProcessApiTable {
     // Vista and later: the process an opened thread belongs to, so that a thread id
     // that passed to another process's thread is not acted on.
     GetProcessIdOfThreadFn getProcessIdOfThread;
+    // Tool-help's process walk: names the processes that neither psapi nor the
+    // image-name query can (the system's own, some protected ones).
+    Process32FirstFn process32First;
+    Process32NextFn process32Next;
 };
 
 // All null until BindProcessApi runs.

@@ -343,6 +343,16 @@ void SetListRedraw(intptr_t control, bool on) {
     }
 }
 
+void FitColumnBesideScrollBar(intptr_t control, intptr_t column, int width) {
+    HWND hwnd = ControlHandle(control);
+    if (!hwnd) return;
+    if (GetWindowLongA(hwnd, GWL_STYLE) & WS_VSCROLL) width -= GetSystemMetrics(SM_CXVSCROLL);
+    if (width < 0) width = 0;
+    // Only a change is sent: setting the same width still repaints the header.
+    if (SendMessageA(hwnd, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0) == width) return;
+    SendMessageA(hwnd, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+}
+
 // ---- Shared images ---------------------------------------------------------
 
 // Makes the two all-black mask bitmaps; leaves them missing when the screen

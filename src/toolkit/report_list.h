@@ -27,3 +27,8 @@ int ImageIndexFor(HANDLE image);
 void ResetListImageCache();
 // Holds (off) or releases (on) the list's repainting; releasing repaints it once.
 void SetListRedraw(intptr_t control, bool on);
+// Gives the list's vertical scroll bar room out of one column: sets the column to
+// width, less the scroll bar's width while the list shows one, so that the columns
+// right of it stay in view. Call it once the rows are in and repainting is on.
+// Does nothing for a control that is not there.
+void FitColumnBesideScrollBar(intptr_t control, intptr_t column, int width);

@@ -46,6 +46,20 @@ bool SystemIs64Bit() {
     return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
+// The widths of the list's five columns, and the right edge of the last one.
+std::vector<int> ColumnWidths(HWND list) {
+    std::vector<int> widths;
+    for (int column = 0; column < 5; ++column)
+        widths.push_back(static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)));
+    return widths;
+}
+int ColumnsRight(HWND list) {
+    int right = 0;
+    for (int width : ColumnWidths(list))
+        right += width;
+    return right;
+}
+
 bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
            lstrcmpiA(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
@@ -230,6 +244,11 @@ TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
     EXPECT_EQ(session.Cell(row, 0), "idle_child.exe");
     EXPECT_NE(session.Cell(row, 2).find("idle_child.exe"), std::string::npos);
     EXPECT_GT(std::stoul(session.Cell(row, 3)), 0u);
+    // The rows overflow: the scroll bar shows, and the Status column stays in view.
+    RECT client;
+    GetClientRect(session.list(), &client);
+    EXPECT_TRUE(GetWindowLongA(session.list(), GWL_STYLE) & WS_VSCROLL);
+    EXPECT_LE(ColumnsRight(session.list()), client.right);
 
     // A second LIST replaces the rows: each process still appears once.
     ASSERT_TRUE(session.PressList());
@@ -627,6 +646,25 @@ BOOL WINAPI OneProcess(DWORD* ids, DWORD, DWORD* written) {
 constexpr bool WIDE_SIZES = sizeof(SIZE_T) == 8;
 constexpr unsigned long long HUGE_WORKING_SET = WIDE_SIZES ? 6000000000ull : 3000000000ull;
 
+// Lists this process FakeRowCount times.
+int FakeRowCount = 1;
+BOOL WINAPI RepeatedProcess(DWORD* ids, DWORD bytes, DWORD* written) {
+    const DWORD count = static_cast<DWORD>(FakeRowCount) < bytes / sizeof(DWORD)
+                            ? static_cast<DWORD>(FakeRowCount)
+                            : bytes / sizeof(DWORD);
+    for (DWORD i = 0; i < count; ++i)
+        ids[i] = GetCurrentProcessId();
+    *written = count * sizeof(DWORD);
+    return TRUE;
+}
+
+// The real process snapshot, counted.
+int ProcessSnapshots = 0;
+HANDLE WINAPI CountedSnapshot(DWORD flags, DWORD processId) {
+    if (flags & TH32CS_SNAPPROCESS) ++ProcessSnapshots;
+    return CreateToolhelp32Snapshot(flags, processId);
+}
+
 BOOL WINAPI HugeWorkingSet(HANDLE, PROCESS_MEMORY_COUNTERS* counters, DWORD) {
     counters->WorkingSetSize = static_cast<SIZE_T>(HUGE_WORKING_SET);
     return TRUE;
@@ -660,5 +698,58 @@ TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownUnsigned) {
     wsprintfA(id, "%ld", static_cast<long>(GetCurrentProcessId()));
     EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_HANDLE), id);
     EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_STATUS), "RUN");
+    CloseAppWindow(WIN_MAIN);
+}
+
+TEST(TaskManagerList, FileColumnGivesUpTheScrollBarsWidthOnlyWhileItShows) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    ProcessApi.enumProcesses = RepeatedProcess;
+    BuildMainWindow();
+    HWND list = ControlHandle(LIST_PROCESSES);
+    RECT client;
+    FakeRowCount = 300;
+    ListProcesses();
+    ASSERT_EQ(CountRows(LIST_PROCESSES), 300);
+    ASSERT_TRUE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL);
+    EXPECT_EQ(ColumnWidths(list),
+              (std::vector<int>{120, 80, 150 - GetSystemMetrics(SM_CXVSCROLL), 80, 50}));
+    GetClientRect(list, &client);
+    EXPECT_LE(ColumnsRight(list), client.right) << "the Status column is covered";
+
+    // Few rows again: the columns are as the window opened with them.
+    FakeRowCount = 3;
+    ListProcesses();
+    ASSERT_EQ(CountRows(LIST_PROCESSES), 3);
+    EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL);
+    EXPECT_EQ(ColumnWidths(list), (std::vector<int>{120, 80, 150, 80, 50}));
+    CloseAppWindow(WIN_MAIN);
+}
+
+TEST(TaskManagerList, ProcessesThatNothingElseNamesAreNamedByToolHelpOnce) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    // Neither psapi nor the image path names anything, as for the system's own processes.
+    ProcessApi.getModuleBaseNameA = nullptr;
+    ProcessApi.getModuleFileNameExA = nullptr;
+    ProcessApi.queryFullProcessImageNameA = nullptr;
+    ProcessApi.createToolhelp32Snapshot = CountedSnapshot;
+    ProcessSnapshots = 0;
+    BuildMainWindow();
+    std::map<DWORD, std::string> before = RunningProcesses();
+    ListProcesses();
+    std::map<DWORD, std::string> after = RunningProcesses();
+
+    int named = 0;
+    for (intptr_t r = 0, n = CountRows(LIST_PROCESSES); r < n; ++r) {
+        const DWORD id = static_cast<DWORD>(atol(GetCellText(LIST_PROCESSES, r, COL_HANDLE)));
+        if (!before.count(id) || !after.count(id)) continue; // started or ended meanwhile
+        SCOPED_TRACE(before[id]);
+        EXPECT_EQ(std::string(GetCellText(LIST_PROCESSES, r, COL_NAME)), before[id]);
+        EXPECT_STREQ(GetCellText(LIST_PROCESSES, r, COL_FILE), "");
+        ++named;
+    }
+    EXPECT_GT(named, 3);
+    EXPECT_EQ(ProcessSnapshots, 1) << "one process snapshot per LIST";
     CloseAppWindow(WIN_MAIN);
 }

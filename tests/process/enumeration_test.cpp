@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <aclapi.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -34,10 +36,17 @@ int32_t WalkTo(DWORD id) {
     return 0;
 }
 
-// The working set under test agrees with the system's own figure: equal to it at
-// a moment when the figure stands still (a child that has just started may still
-// be settling), within the figures read around it otherwise.
-void ExpectWorkingSetAgrees(HANDLE process, size_t (*query)()) {
+// An entry is read once, by its first query: after the slots change, the entry at
+// the cursor is walked to again so that the next query reads it afresh.
+void ReadAgain() {
+    ASSERT_NE(WalkTo(EntryProcessId()), 0);
+}
+
+// The working set under test agrees with the system's own figure: within the
+// figures read around it (equal to them when they stand still). A child that has
+// just started may still be settling, and its figure can fall and rise again
+// between two readings: then it is read again, for up to 3 s.
+template <class Query> void ExpectWorkingSetAgrees(HANDLE process, Query query) {
     SIZE_T before = 0, after = 0;
     size_t value = 0;
     DWORD start = GetTickCount();
@@ -45,7 +54,9 @@ void ExpectWorkingSetAgrees(HANDLE process, size_t (*query)()) {
         before = SystemWorkingSet(process);
         value = query();
         after = SystemWorkingSet(process);
-        if (before == after) break;
+        if (value >= (before < after ? before : after) &&
+            value <= (before < after ? after : before))
+            break;
         Sleep(20);
     } while (GetTickCount() - start < 3000);
     EXPECT_GT(value, 0u);
@@ -73,7 +84,11 @@ TEST(Enumeration, FindsEachChildWithItsIdNamePathAndWorkingSet) {
             SCOPED_TRACE(id);
             EXPECT_EQ(Name(), "idle_child.exe");
             EXPECT_EQ(lstrcmpiA(Path().c_str(), expectedPath), 0) << Path();
-            ExpectWorkingSetAgrees(child.handle(), EntryWorkingSet);
+            // Each try reads the entry afresh; the walk goes on from it.
+            ExpectWorkingSetAgrees(child.handle(), [] {
+                ReadAgain();
+                return EntryWorkingSet();
+            });
         }
     }
     for (ChildProcess& child : children)
@@ -162,6 +177,40 @@ TEST(Enumeration, EndedProcessGivesEmptyTextsAndZero) {
         }
     }
     EXPECT_EQ(examined, 2);
+}
+
+TEST(Enumeration, ProcessThatRefusesModuleAccessIsReadWithLimitedAccess) {
+    ModuleScope module;
+    ChildProcess child;
+    ASSERT_TRUE(child.Start("idle_child.exe"));
+    // The child's process object grants everyone limited query access only, as a
+    // protected or elevated process does; this test's own handle keeps full access.
+    EXPLICIT_ACCESS_A grant = {};
+    grant.grfAccessPermissions = LIMITED_QUERY_ACCESS | SYNCHRONIZE;
+    grant.grfAccessMode = SET_ACCESS;
+    BuildTrusteeWithNameA(&grant.Trustee, const_cast<char*>("EVERYONE"));
+    PACL acl = nullptr;
+    ASSERT_EQ(SetEntriesInAclA(1, &grant, nullptr, &acl), static_cast<DWORD>(ERROR_SUCCESS));
+    const DWORD set =
+        SetSecurityInfo(child.handle(), SE_KERNEL_OBJECT,
+                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, acl, nullptr);
+    LocalFree(acl);
+    ASSERT_EQ(set, static_cast<DWORD>(ERROR_SUCCESS));
+    HANDLE wide = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, child.id());
+    if (wide) CloseHandle(wide);
+    ASSERT_EQ(wide, nullptr) << "the system grants what the process's DACL refuses";
+
+    ASSERT_NE(WalkTo(child.id()), 0);
+    EXPECT_EQ(Name(), "idle_child.exe");
+    FILETIME created, exited, kernel, user;
+    ASSERT_TRUE(GetProcessTimes(child.handle(), &created, &exited, &kernel, &user));
+    EXPECT_EQ(EntryCreationTime(),
+              (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime);
+    ExpectWorkingSetAgrees(child.handle(), [] {
+        ReadAgain();
+        return EntryWorkingSet();
+    });
 }
 
 // Test functions for the binding table's slots, for what a real system cannot
@@ -269,8 +318,9 @@ TEST(EnumerationFakes, IdleProcessAndTheQuestionMarkName) {
 
     ASSERT_EQ(NextProcessEntry(), 2);
     ProcessApi.getModuleBaseNameA = FakeModuleText;
-    // psapi's own rules, without the image-name query behind them.
+    // psapi's own rules, without the image-name query or tool-help behind them.
     ProcessApi.queryFullProcessImageNameA = nullptr;
+    ProcessApi.process32First = nullptr;
     struct Case {
         const char* written;
         DWORD length;
@@ -286,6 +336,7 @@ TEST(EnumerationFakes, IdleProcessAndTheQuestionMarkName) {
     for (const Case& c : cases) {
         FakeText = c.written;
         FakeLength = c.length;
+        ReadAgain();
         EXPECT_EQ(Name(), c.name) << '"' << (c.written ? c.written : "(nothing)") << '"';
     }
 }
@@ -303,6 +354,7 @@ TEST(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
     EXPECT_EQ(Name(), std::string(MAX_PROCESS_TEXT, 'n'));
     EXPECT_EQ(Path(), std::string(MAX_PROCESS_TEXT, 'n'));
     FakeLength = MAX_PROCESS_TEXT;
+    ReadAgain();
     EXPECT_EQ(Name(), std::string(MAX_PROCESS_TEXT, 'n'));
 
     // Near the end of the scratch buffer the text is cut to the room left.
@@ -340,6 +392,8 @@ TEST(EnumerationFakes, MissingEntryPointsGiveNothing) {
     ProcessApi.getModuleFileNameExA = nullptr;
     ProcessApi.getProcessMemoryInfo = nullptr;
     ProcessApi.queryFullProcessImageNameA = nullptr;
+    ProcessApi.process32Next = nullptr;
+    ReadAgain();
     EXPECT_EQ(Name(), "");
     EXPECT_EQ(Path(), "");
     EXPECT_EQ(EntryWorkingSet(), 0u);
@@ -379,16 +433,20 @@ TEST(EnumerationFakes, WherePsapiNamesNothingTheImagePathDoes) {
 
     // A path longer than a result may be: the path is cut, the name is whole.
     ProcessApi.queryFullProcessImageNameA = FakeImageName;
+    ProcessApi.createToolhelp32Snapshot = nullptr;
     std::string longPath = "C:\\" + std::string(400, 'd') + "\\tool.exe";
     FakeImagePath = longPath.c_str();
+    ReadAgain();
     EXPECT_EQ(Name(), "tool.exe");
     EXPECT_EQ(Path(), longPath.substr(0, MAX_PROCESS_TEXT));
     // A failed query leaves both empty; where psapi answers, it is not asked.
     FakeImagePath = nullptr;
+    ReadAgain();
     EXPECT_EQ(Name(), "");
     EXPECT_EQ(Path(), "");
     FakeImagePath = "C:\\other.exe";
     FakeText = "psapi.exe";
     FakeLength = 9;
+    ReadAgain();
     EXPECT_EQ(Name(), "psapi.exe");
 }
