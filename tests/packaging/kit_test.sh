@@ -4,7 +4,9 @@
 # for every test program in the zip, then "N passed, 0 failed", and exits with 0.
 # Run from a folder holding nothing but run-tests.cmd, it reports every program
 # as FAIL and exits with 1: a failure is never counted as success.
-set -euo pipefail
+set -eEuo pipefail
+# A command that fails unchecked names itself before the test ends.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
 zip=${1:?usage: kit_test.sh KIT_ZIP}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d "$(dirname "$zip")/kit-test.XXXXXX")

@@ -10,7 +10,9 @@
 # find kelvor.dll by its wide-character path and take kelvor.dll's system
 # libraries from the system folder. Started without kelvor.dll beside it, the
 # launcher says so in a message box and in its error output and exits with 2.
-set -euo pipefail
+set -eEuo pipefail
+# A command that fails unchecked names itself before the test ends.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
 build=${1:?usage: package_test.sh BUILD_DIR PACKAGE_NAME VERSION}
 package=${2:?}
 version=${3:?}
