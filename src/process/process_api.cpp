@@ -10,8 +10,18 @@ template <class Fn> static void BindSlot(Fn& slot, HMODULE module, const char* n
     slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// psapi.dll from the system folder only, so that a psapi.dll planted beside the
+// host program is never loaded. Systems without that search flag (before Windows 8,
+// and 7 or Vista without their update) refuse it with ERROR_INVALID_PARAMETER and
+// load psapi.dll by the usual search order.
+static HMODULE LoadPsapi() {
+    HMODULE psapi = LoadLibraryExA("psapi.dll", nullptr, SEARCH_SYSTEM32);
+    if (!psapi && GetLastError() == ERROR_INVALID_PARAMETER) psapi = LoadLibraryA("psapi.dll");
+    return psapi;
+}
+
 int BindProcessApi() {
-    ProcessApi.psapiModule = LoadLibraryA("psapi.dll");
+    ProcessApi.psapiModule = LoadPsapi();
     if (HMODULE psapi = ProcessApi.psapiModule) {
         BindSlot(ProcessApi.enumProcesses, psapi, "EnumProcesses");
         BindSlot(ProcessApi.enumProcessModules, psapi, "EnumProcessModules");

@@ -16,6 +16,9 @@ constexpr DWORD MAX_PROCESS_ID_BUFFER_SIZE = 1024 * 1024;
 constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
 // The same for a thread: enough to ask which process it belongs to.
 constexpr DWORD LIMITED_THREAD_QUERY_ACCESS = 0x0800; // THREAD_QUERY_LIMITED_INFORMATION
+// LoadLibraryEx: search the system folder only (Windows 8, and Vista or 7 with
+// their update); older systems refuse it.
+constexpr DWORD SEARCH_SYSTEM32 = 0x800; // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 using EnumProcessesFn = BOOL(WINAPI*)(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
 using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE process, HMODULE* modules, DWORD bytes,
@@ -79,7 +82,8 @@ struct ProcessApiTable {
 // All null until BindProcessApi runs.
 extern ProcessApiTable ProcessApi;
 
-// Loads psapi.dll and kernel32.dll and fills the slots; always returns 0.
+// Loads psapi.dll (from the system folder where the system can say so) and
+// kernel32.dll and fills the slots; always returns 0.
 int BindProcessApi();
 // Frees the three buffers, then psapi.dll, and clears every slot; always returns 0.
 int ReleaseProcessApi();

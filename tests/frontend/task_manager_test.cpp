@@ -682,6 +682,8 @@ TEST(TaskManagerStart, MainReturnsAtOnceWhenItsWindowCannotBeBuilt) {
     ASSERT_TRUE(RegisterClassA(&refusing));
     EXPECT_EQ(Main(), 0);
     EXPECT_EQ(AppWindowHandle(WIN_MAIN), nullptr);
+    // Later tests in this process build the main window under that class name.
+    EXPECT_TRUE(UnregisterClassA(refusing.lpszClassName, refusing.hInstance));
 }
 
 TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownUnsigned) {

@@ -5,7 +5,14 @@
 # launcher starts from there, shows the window and exits with 0 once it closes.
 # A fresh prefix, not the tests' own, so that nothing earlier tests left in it
 # (files, registry, running services) can help the package start.
-set -euo pipefail
+# The folder is named "Ж", a letter outside the Western ANSI code page, and holds
+# a comctl32.dll that is no library, as a Downloads folder might: the launcher must
+# find kelvor.dll by its wide-character path and take kelvor.dll's system
+# libraries from the system folder. Started without kelvor.dll beside it, the
+# launcher says so in a message box and in its error output and exits with 2.
+set -eEuo pipefail
+# A command that fails unchecked names itself before the test ends.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
 build=${1:?usage: package_test.sh BUILD_DIR PACKAGE_NAME VERSION}
 package=${2:?}
 version=${3:?}
@@ -29,18 +36,29 @@ zip=$work/out/$package.zip
 listing=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
 [ "$listing" = "README.txt kelvor-host.exe kelvor.dll " ] || fail "the zip holds [$listing]"
 
-export KELVOR_OUT=$work WINEPREFIX=$prefix
+# Wine names files by their UTF-8 bytes only in a UTF-8 locale.
+export LC_ALL=C.UTF-8 KELVOR_OUT=$work WINEPREFIX=$prefix
 source "$root/scripts/common.sh"
 kelvor_settings
 kelvor_prefix
-folder=$WINEPREFIX/drive_c/$package
+folder=$WINEPREFIX/drive_c/Ж
 mkdir -p "$folder"
 (cd "$folder" && cmake -E tar xf "$zip")
 grep -q "KELVOR $version" "$folder/README.txt" || fail "README.txt does not name version $version"
+echo "not a library" >"$folder/comctl32.dll"
 
 probe() { wine "$build/bin/kelvor-probe.exe" "$@" >"$work/probe.txt" 2>/dev/null </dev/null && tr -d '\r' <"$work/probe.txt"; }
+# Waits up to 30 s for a process to end; false if it still runs.
+ended() {
+    for _ in $(seq 300); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    ! kill -0 "$1" 2>/dev/null
+}
+cd "$folder"
 for file in kelvor.dll kelvor-host.exe; do
-    info=$(probe version "C:\\$package\\$file") || fail "$file has no version resource"
+    info=$(probe version "$file") || fail "$file has no version resource"
     for line in "FILEVERSION=$version.0" "FileVersion=$version" "ProductVersion=$version" \
         "ProductName=KELVOR"; do
         grep -qxF "$line" <<<"$info" || fail "$file: no $line in [$info]"
@@ -48,7 +66,6 @@ for file in kelvor.dll kelvor-host.exe; do
     grep -q '^FileDescription=.' <<<"$info" || fail "$file has no file description"
 done
 
-cd "$folder"
 wine kelvor-host.exe >"$work/host.log" 2>&1 </dev/null &
 host=$!
 window=""
@@ -59,12 +76,31 @@ for _ in $(seq 600); do
 done
 [ -n "$window" ] || { cat "$work/host.log"; fail "the window did not show"; }
 probe close >/dev/null || fail "the window could not be closed"
-for _ in $(seq 300); do
-    kill -0 "$host" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$host" 2>/dev/null && fail "kelvor-host did not exit after its window closed"
+ended "$host" || fail "kelvor-host did not exit after its window closed"
 status=0
 wait "$host" || status=$?
 [ $status = 0 ] || { cat "$work/host.log"; fail "kelvor-host exited with $status"; }
-echo "$package: contents, versions and start in a fresh prefix are right (window at $window)"
+
+lonely=$WINEPREFIX/drive_c/without-dll
+mkdir -p "$lonely"
+cp "$folder/kelvor-host.exe" "$lonely/"
+cd "$lonely"
+wine kelvor-host.exe >"$work/lonely.log" 2>&1 </dev/null &
+host=$!
+text=""
+for _ in $(seq 300); do
+    text=$(probe box KELVOR) && break
+    kill -0 "$host" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$text" ] || { cat "$work/lonely.log"; fail "no message box without kelvor.dll"; }
+grep -q "kelvor.dll is missing" <<<"$text" || fail "the message box says [$text]"
+probe press KELVOR 1 >/dev/null || fail "the message box's OK could not be pressed"
+ended "$host" || fail "kelvor-host did not exit after its message box was answered"
+status=0
+wait "$host" || status=$?
+[ $status = 2 ] || fail "without kelvor.dll kelvor-host exited with $status, not 2"
+grep -q "kelvor.dll is missing" "$work/lonely.log" \
+    || fail "the error output says [$(cat "$work/lonely.log")]"
+echo "$package: contents, versions, start from C:\\Ж in a fresh prefix (window at $window)" \
+    "and the message box without kelvor.dll are right"
