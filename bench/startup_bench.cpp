@@ -17,9 +17,9 @@
 #include <string.h>
 
 #include "bench_support.h"
+#include "frontend/main_window.h"
 
 constexpr int RUNS = 15;
-constexpr const char* TITLE = "KELVOR - Task Manager";
 constexpr const char* BARE_CLASS = "StartupBenchBare";
 // The task manager's window: WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, a client
 // area of 600 x 300 at (216, 0).

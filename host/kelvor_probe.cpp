@@ -9,9 +9,12 @@
 //   kelvor-probe press T N  -> presses button N (IDOK 1, IDYES 6, IDNO 7) of that box
 // Exits 1 when the window (or control, or version resource, or box) does not exist.
 #include <windows.h>
+#include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "frontend/main_window.h"
 
 // The system's class of dialog boxes, message boxes among them.
 constexpr char DIALOG_CLASS[] = "#32770";
@@ -86,14 +89,15 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
     }
-    HWND window = FindWindowA(nullptr, "KELVOR - Task Manager");
+    HWND window = FindWindowA(nullptr, MAIN_WINDOW_TITLE);
     if (!window || argc < 2) return 1;
     if (strcmp(argv[1], "window") == 0 && !IsWindowVisible(window)) return 1;
     if (strcmp(argv[1], "close") == 0) return PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
     if (strcmp(argv[1], "rows") == 0) {
-        // LVM_GETITEMCOUNT; sent, so it answers once the window's thread is idle again.
+        // Sent, so it answers once the window's thread is idle again.
+        HWND list = GetDlgItem(window, static_cast<int>(LIST_PROCESSES));
         DWORD_PTR rows = 0;
-        if (!SendMessageTimeoutA(GetDlgItem(window, 0), 0x1004, 0, 0, SMTO_NORMAL, 10000, &rows)) {
+        if (!SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 10000, &rows)) {
             return 1;
         }
         printf("%lu\n", static_cast<unsigned long>(rows));

@@ -22,7 +22,7 @@ constexpr int BUTTON_HEIGHT = 25;
 
 void BuildMainWindow() {
     if (!OpenAppWindow(WIN_MAIN, MAIN_X, MAIN_Y, MAIN_WIDTH, MAIN_HEIGHT, MAIN_FLAGS,
-                       "KELVOR - Task Manager")) {
+                       MAIN_WINDOW_TITLE)) {
         return;
     }
     if (!SetControlParent(CurrentWindowHandle())) return;

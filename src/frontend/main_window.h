@@ -3,6 +3,9 @@
 
 #include <stdint.h>
 
+// The main window's title, which the message boxes take too.
+constexpr char MAIN_WINDOW_TITLE[] = "KELVOR - Task Manager";
+
 constexpr intptr_t WIN_MAIN = 0;
 constexpr intptr_t LIST_PROCESSES = 0;
 constexpr intptr_t BTN_PAUSE = 1;

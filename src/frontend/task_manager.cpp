@@ -255,8 +255,10 @@ template <class Visit> static void ForEachStillPausedRow(Visit visit) {
         if (!TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), STATUS_PAUSE)) continue;
         uint32_t id = 0;
         HANDLE held = HoldRowProcess(row, id);
-        if (!held) continue; // ended: nothing left to resume
-        visit(row, id);
+        if (!held) continue; // gone: nothing left to resume
+        // One that has ended, but that some handle keeps from going, has no threads.
+        DWORD exitCode = 0;
+        if (GetExitCodeProcess(held, &exitCode) && exitCode == STILL_ACTIVE) visit(row, id);
         ReleaseProcess(held);
     }
 }

@@ -69,7 +69,7 @@ class RandomSession : public ::testing::Test {
     std::string Buttons() {
         std::string mask;
         for (intptr_t b : {BTN_PAUSE, BTN_RESUME, BTN_KILL})
-            mask += session.IsEnabled(static_cast<int>(b)) ? "1" : "0";
+            mask += session.IsEnabled(b) ? "1" : "0";
         return mask;
     }
 
@@ -88,7 +88,7 @@ class RandomSession : public ::testing::Test {
     std::string AnswerBox(const std::string& text, int button, bool enter = false) {
         HWND box = session.WaitMessageBox(5000);
         if (!box) return "no message box \"" + text + "\"";
-        const std::string shown = WindowText(GetDlgItem(box, 0xFFFF));
+        const std::string shown = MessageBoxText(box);
         if (shown != text) return "the box says \"" + shown + "\", not \"" + text + "\"";
         const bool answered = enter ? session.AnswerMessageBoxWithKey(box, VK_RETURN)
                                     : session.AnswerMessageBox(box, button);
@@ -101,7 +101,7 @@ class RandomSession : public ::testing::Test {
         Child* child = Selected();
         const std::string before = ExpectedButtons();
         const bool enabled = before[button - BTN_PAUSE] == '1';
-        HWND control = session.button(static_cast<int>(button));
+        HWND control = session.button(button);
         bool clicked = true;
         if (doubleClick) {
             // A double click that the desktop turned into no click is tried once more.
@@ -137,7 +137,7 @@ class RandomSession : public ::testing::Test {
     }
 
     std::string List(bool doubleClick) {
-        HWND list = session.button(static_cast<int>(BTN_LIST));
+        HWND list = session.button(BTN_LIST);
         if (!(doubleClick ? session.DoubleClickControl(list) > 0 || session.ClickControl(list)
                           : session.ClickControl(list))) {
             return "LIST was not clicked";
@@ -214,7 +214,7 @@ class RandomSession : public ::testing::Test {
     std::string Check() {
         if (!session.WaitIdle(5000)) return "the window does not answer";
         if (HWND box = session.WaitMessageBox(0)) {
-            return "an unexpected box: " + WindowText(GetDlgItem(box, 0xFFFF));
+            return "an unexpected box: " + MessageBoxText(box);
         }
         if (Buttons() != ExpectedButtons()) {
             return "buttons " + Buttons() + ", expected " + ExpectedButtons();
@@ -222,9 +222,9 @@ class RandomSession : public ::testing::Test {
         for (size_t i = 0; i < children.size(); ++i) {
             Child& child = children[i];
             const std::string name = "child " + std::to_string(i) + ": ";
-            if (child.row >= 0 && session.Cell(child.row, 4) != child.status) {
-                return name + "its row shows " + session.Cell(child.row, 4) + ", expected " +
-                       child.status;
+            if (child.row >= 0 && session.Cell(child.row, COL_STATUS) != child.status) {
+                return name + "its row shows " + session.Cell(child.row, COL_STATUS) +
+                       ", expected " + child.status;
             }
             CountingChild& process = *child.process;
             if (child.life == Life::EndedByWindow) {

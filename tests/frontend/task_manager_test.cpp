@@ -21,10 +21,9 @@
 #include "support/test_module.h"
 #include "support/input_helpers.h"
 #include "support/task_manager_session.h"
+#include "support/wait.h"
 
 namespace {
-
-constexpr const char* TITLE = "KELVOR - Task Manager";
 
 // The processes running now, id to executable name, from the system's tool-help snapshot.
 std::map<DWORD, std::string> RunningProcesses() {
@@ -68,6 +67,9 @@ bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
 class TaskManager : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(session.Start()); }
+    // Every window ends as a user ends it: closed, and Main returns 1. (A test that
+    // closed it already finds Main returned.)
+    void TearDown() override { EXPECT_EQ(session.Close(), 1); }
 
     // LIST, then the row of a process, selected with a real click.
     int ListAndSelect(DWORD processId) {
@@ -87,14 +89,12 @@ class TaskManager : public ::testing::Test {
     }
 
     // Clicks a button of the window and returns once the click has been handled.
-    bool Press(intptr_t button) {
-        return session.ClickControl(session.button(static_cast<int>(button)));
-    }
+    bool Press(intptr_t button) { return session.ClickControl(session.button(button)); }
 
     // Pauses the row's process with PAUSE; its status shows at once.
     void PauseRow(int row) {
         ASSERT_TRUE(Press(BTN_PAUSE));
-        ASSERT_EQ(session.Cell(row, 4), "PAUSE");
+        ASSERT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
     }
 
     void Select(int row) {
@@ -107,7 +107,7 @@ class TaskManager : public ::testing::Test {
         session.WaitIdle();
         std::string mask;
         for (intptr_t b : {BTN_PAUSE, BTN_RESUME, BTN_KILL}) {
-            mask += session.IsEnabled(static_cast<int>(b)) ? "1" : "0";
+            mask += session.IsEnabled(b) ? "1" : "0";
         }
         return mask;
     }
@@ -123,8 +123,8 @@ class TaskManager : public ::testing::Test {
     void ExpectErrorBoxShown(const char* text) {
         HWND box = session.WaitMessageBox();
         ASSERT_NE(box, nullptr) << text;
-        EXPECT_EQ(WindowText(box), TITLE);
-        EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), text);
+        EXPECT_EQ(WindowText(box), MAIN_WINDOW_TITLE);
+        EXPECT_EQ(MessageBoxText(box), text);
         EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
         EXPECT_EQ(GetDlgItem(box, IDYES), nullptr);
         EXPECT_EQ(GetDlgItem(box, IDNO), nullptr);
@@ -139,15 +139,6 @@ class TaskManager : public ::testing::Test {
         ASSERT_TRUE(session.AnswerMessageBox(box, IDYES));
     }
 
-    template <class Done> static bool PumpWait(Done done, DWORD timeoutMs = 5000) {
-        DWORD start = GetTickCount();
-        while (!done()) {
-            if (GetTickCount() - start > timeoutMs) return done();
-            Sleep(5);
-        }
-        return true;
-    }
-
     TaskManagerSession session;
     CountingChild child; // started by SelectCountingChild
     int row = -1;        // the row that SelectCountingChild selected
@@ -157,7 +148,7 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
     HWND window = session.window();
     EXPECT_TRUE(IsWindowVisible(window));
     LONG style = GetWindowLongA(window, GWL_STYLE) & ~WS_CLIPSIBLINGS;
-    EXPECT_EQ(style, 0x10CA0000);
+    EXPECT_EQ(style, WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     RECT outer, client;
     GetWindowRect(window, &outer);
     GetClientRect(window, &client);
@@ -168,7 +159,8 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
 
     HWND list = session.list();
     EXPECT_EQ(session.RowCount(), 0);
-    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & 0xFFFF, 0x0045); // report view, single selection
+    EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & 0xFFFF,
+              LVS_REPORT | LVS_SINGLESEL | LVS_SHAREIMAGELISTS);
     DWORD extended = static_cast<DWORD>(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     EXPECT_EQ(extended & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),
               DWORD(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
@@ -198,7 +190,7 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
                    {BTN_KILL, "KILL     [ X ]", 125, false},
                    {BTN_LIST, "LIST      ...", 265, true}};
     for (const Expected& b : buttons) {
-        HWND button = session.button(static_cast<int>(b.number));
+        HWND button = session.button(b.number);
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(WindowText(button), b.text);
         RECT rect;
@@ -208,9 +200,8 @@ TEST_F(TaskManager, OpensWithItsLayoutAndAnEmptyList) {
         EXPECT_EQ(rect.top, b.y);
         EXPECT_EQ(rect.right - rect.left, 80);
         EXPECT_EQ(rect.bottom - rect.top, 25);
-        EXPECT_EQ(session.IsEnabled(static_cast<int>(b.number)), b.enabled) << b.text;
+        EXPECT_EQ(session.IsEnabled(b.number), b.enabled) << b.text;
     }
-    EXPECT_EQ(session.Close(), 1);
 }
 
 TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
@@ -226,9 +217,9 @@ TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
 
     std::set<DWORD> listed;
     for (int r = 0, n = session.RowCount(); r < n; ++r) {
-        DWORD id = std::stoul(session.Cell(r, 1));
+        DWORD id = std::stoul(session.Cell(r, COL_HANDLE));
         EXPECT_TRUE(listed.insert(id).second) << "listed twice: " << id;
-        EXPECT_EQ(session.Cell(r, 4), "RUN");
+        EXPECT_EQ(session.Cell(r, COL_STATUS), "RUN");
         // Anything listed ran at one of the two moments around the LIST.
         EXPECT_TRUE(before.count(id) || after.count(id)) << "not a running process: " << id;
     }
@@ -241,9 +232,9 @@ TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
     EXPECT_GT(listed.size(), 261u);
     row = session.RowOfProcess(idle.id());
     ASSERT_GE(row, 0);
-    EXPECT_EQ(session.Cell(row, 0), "idle_child.exe");
-    EXPECT_NE(session.Cell(row, 2).find("idle_child.exe"), std::string::npos);
-    EXPECT_GT(std::stoul(session.Cell(row, 3)), 0u);
+    EXPECT_EQ(session.Cell(row, COL_NAME), "idle_child.exe");
+    EXPECT_NE(session.Cell(row, COL_FILE).find("idle_child.exe"), std::string::npos);
+    EXPECT_GT(std::stoul(session.Cell(row, COL_MEMORY)), 0u);
     // The rows overflow: the scroll bar shows, and the Status column stays in view.
     RECT client;
     GetClientRect(session.list(), &client);
@@ -254,10 +245,9 @@ TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
     ASSERT_TRUE(session.PressList());
     std::set<std::string> ids;
     for (int r = 0, n = session.RowCount(); r < n; ++r) {
-        EXPECT_TRUE(ids.insert(session.Cell(r, 1)).second)
-            << "listed twice: " << session.Cell(r, 1);
+        EXPECT_TRUE(ids.insert(session.Cell(r, COL_HANDLE)).second)
+            << "listed twice: " << session.Cell(r, COL_HANDLE);
     }
-    EXPECT_EQ(session.Close(), 1);
 }
 
 TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
@@ -272,11 +262,11 @@ TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
 
     int named = 0;
     for (int r = 0, n = session.RowCount(); r < n; ++r) {
-        const DWORD id = std::stoul(session.Cell(r, 1));
+        const DWORD id = std::stoul(session.Cell(r, COL_HANDLE));
         auto process = running.find(id);
         if (process == running.end()) continue; // ended since
         SCOPED_TRACE(process->second);
-        const std::string name = session.Cell(r, 0), file = session.Cell(r, 2);
+        const std::string name = session.Cell(r, COL_NAME), file = session.Cell(r, COL_FILE);
         EXPECT_EQ(lstrcmpiA(name.c_str(), process->second.c_str()), 0) << name;
         EXPECT_TRUE(EndsWithIgnoringCase(file, "\\" + process->second)) << file;
         ++named;
@@ -287,10 +277,10 @@ TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
         ASSERT_GE(row, 0) << programs[i];
         char path[MAX_PATH];
         PathBesideTests(programs[i], path);
-        EXPECT_EQ(session.Cell(row, 0), programs[i]);
-        EXPECT_EQ(lstrcmpiA(session.Cell(row, 2).c_str(), path), 0) << session.Cell(row, 2);
+        EXPECT_EQ(session.Cell(row, COL_NAME), programs[i]);
+        EXPECT_EQ(lstrcmpiA(session.Cell(row, COL_FILE).c_str(), path), 0)
+            << session.Cell(row, COL_FILE);
     }
-    EXPECT_EQ(session.Close(), 1);
 }
 
 TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
@@ -304,7 +294,7 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_EQ(Buttons(), "011");
 
     ASSERT_TRUE(Press(BTN_RESUME));
-    ASSERT_EQ(session.Cell(row, 4), "RUN");
+    ASSERT_EQ(session.Cell(row, COL_STATUS), "RUN");
     EXPECT_TRUE(child.AllCount());
     EXPECT_EQ(Buttons(), "101");
 
@@ -312,23 +302,22 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     ASSERT_TRUE(Press(BTN_KILL));
     HWND box = session.WaitMessageBox();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(WindowText(box), TITLE);
-    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "KILL:counting_child.exe");
+    EXPECT_EQ(WindowText(box), MAIN_WINDOW_TITLE);
+    EXPECT_EQ(MessageBoxText(box), "KILL:counting_child.exe");
     EXPECT_FALSE(IsWindowEnabled(session.window())) << "the window is disabled under the box";
     // Enter takes the default answer, which is No.
     ASSERT_TRUE(session.AnswerMessageBoxWithKey(box, VK_RETURN));
     EXPECT_TRUE(IsWindowEnabled(session.window()));
     EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
 
     // Yes ends it with exit code 0; its row stays, marked, with nothing left to do.
     ASSERT_NO_FATAL_FAILURE(KillAnsweredYes());
     ASSERT_TRUE(child.process().WaitForExit(5000));
     EXPECT_EQ(child.process().ExitCode(), 0u);
-    EXPECT_EQ(session.Cell(row, 4), "KILL");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "KILL");
     EXPECT_EQ(session.RowOfProcess(child.id()), row);
     EXPECT_EQ(Buttons(), "000");
-    EXPECT_EQ(session.Close(), 1);
 }
 
 TEST_F(TaskManager, ListShowsAPausedProcessPausedUntilItIsResumed) {
@@ -338,7 +327,7 @@ TEST_F(TaskManager, ListShowsAPausedProcessPausedUntilItIsResumed) {
     ASSERT_TRUE(session.PressList());
     row = session.RowOfProcess(child.id());
     ASSERT_GE(row, 0);
-    EXPECT_EQ(session.Cell(row, 4), "PAUSE");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
     EXPECT_FALSE(session.IsSelected(row));
     EXPECT_TRUE(child.StaysStill(200));
     Select(row);
@@ -346,13 +335,12 @@ TEST_F(TaskManager, ListShowsAPausedProcessPausedUntilItIsResumed) {
 
     // One RESUME undoes the one PAUSE: every thread runs again.
     ASSERT_TRUE(Press(BTN_RESUME));
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
     EXPECT_TRUE(child.AllCount());
     for (DWORD thread : ThreadIdsOf(child.id()))
         EXPECT_EQ(SuspendCountOf(thread), 0) << "thread " << thread;
     ASSERT_TRUE(session.PressList());
-    EXPECT_EQ(session.Cell(session.RowOfProcess(child.id()), 4), "RUN");
-    EXPECT_EQ(session.Close(), 1);
+    EXPECT_EQ(session.Cell(session.RowOfProcess(child.id()), COL_STATUS), "RUN");
 }
 
 TEST_F(TaskManager, ARowActsOnlyOnTheProcessItWasListedFor) {
@@ -361,18 +349,17 @@ TEST_F(TaskManager, ARowActsOnlyOnTheProcessItWasListedFor) {
     ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
     // The row's id now names another live process, as when the system has given
     // the id of an ended process to a new one.
-    session.SetCell(row, 1, std::to_string(other.id()));
+    session.SetCell(row, COL_HANDLE, std::to_string(other.id()));
 
     ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
     EXPECT_TRUE(other.AllCount());
 
     ASSERT_NO_FATAL_FAILURE(KillAnsweredYes());
     ExpectErrorBoxShown("ERROR: can not kill process!");
     EXPECT_EQ(other.process().ExitCode(), DWORD(STILL_ACTIVE));
     EXPECT_TRUE(other.AllCount());
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
-    EXPECT_EQ(session.Close(), 1);
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
 }
 
 TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
@@ -383,7 +370,7 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     Select(row);
     EXPECT_EQ(Buttons(), "011");
     ExpectErrorBox(BTN_RESUME, "ERROR: can not resume process!");
-    EXPECT_EQ(session.Cell(row, 4), "PAUSE");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
 
     // A running row of an ended process: PAUSE and KILL both fail.
     ChildProcess second;
@@ -393,22 +380,20 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     // Gone for good: no handle keeps it, so it can no longer be opened at all.
     ASSERT_TRUE(second.Forget());
     ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
 
     Select(row);
     ASSERT_NO_FATAL_FAILURE(KillAnsweredYes());
     ExpectErrorBoxShown("ERROR: can not kill process!");
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
-    EXPECT_EQ(session.Close(), 1);
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
 }
 
 TEST_F(TaskManager, PausingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
     row = ListAndSelect(GetCurrentProcessId());
     ASSERT_GE(row, 0);
     ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
-    EXPECT_EQ(session.Cell(row, 4), "RUN");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
     EXPECT_TRUE(session.WaitIdle(2000));
-    EXPECT_EQ(session.Close(), 1);
 }
 
 TEST_F(TaskManager, CommandsWithoutASelectionDoNothing) {
@@ -419,11 +404,10 @@ TEST_F(TaskManager, CommandsWithoutASelectionDoNothing) {
     EXPECT_EQ(Buttons(), "000");
     // A command that arrives anyway (posted, as a stray click would) changes nothing.
     PostMessageA(session.window(), WM_COMMAND, MAKEWPARAM(BTN_PAUSE, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(session.button(static_cast<int>(BTN_PAUSE))));
+                 reinterpret_cast<LPARAM>(session.button(BTN_PAUSE)));
     session.WaitIdle();
     EXPECT_EQ(session.WaitMessageBox(300), nullptr);
     EXPECT_EQ(Buttons(), "000");
-    EXPECT_EQ(session.Close(), 1);
 }
 
 // The focused window of the task manager's thread.
@@ -439,18 +423,17 @@ TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
     GetWindowRect(session.window(), &rect);
     ClickAt({rect.left + 150,
              rect.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
-    ASSERT_TRUE(PumpWait([&] { return GetForegroundWindow() == session.window(); }));
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == session.window(); }));
     session.WaitIdle();
-    HWND list = session.list(), listButton = session.button(static_cast<int>(BTN_LIST));
+    HWND list = session.list(), listButton = session.button(BTN_LIST);
     // PAUSE, RESUME and KILL are disabled at start: only the list and LIST take the focus.
     HWND expected[] = {list, listButton, list, listButton};
     for (HWND next : expected) {
         TapKey(VK_TAB);
-        EXPECT_TRUE(PumpWait([&] { return FocusOf(session.mainThreadId()) == next; }));
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(session.mainThreadId()) == next; }));
     }
     TapKey(VK_TAB, true);
-    EXPECT_TRUE(PumpWait([&] { return FocusOf(session.mainThreadId()) == list; }));
-    EXPECT_EQ(session.Close(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(session.mainThreadId()) == list; }));
 }
 
 TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
@@ -460,7 +443,7 @@ TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
     // longer than a thread lives; see the pause benchmark.)
     ASSERT_NO_FATAL_FAILURE(SelectCountingChild(16, 50));
     const LONG started = child.ThreadsStarted();
-    ASSERT_TRUE(PumpWait([&] { return child.ThreadsStarted() - started >= 100; }, 1000))
+    ASSERT_TRUE(WaitUntil([&] { return child.ThreadsStarted() - started >= 100; }, 1000))
         << "the child does not start hundreds of threads a second";
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
@@ -474,11 +457,10 @@ TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
         // Each thread was suspended once: one RESUME lets every chain count again.
         Select(row);
         ASSERT_TRUE(Press(BTN_RESUME));
-        ASSERT_EQ(session.Cell(row, 4), "RUN");
+        ASSERT_EQ(session.Cell(row, COL_STATUS), "RUN");
         EXPECT_TRUE(child.AllCount());
         Select(row);
     }
-    EXPECT_EQ(session.Close(), 1);
 }
 
 DWORD WINAPI RunLoadedMain(void*) {
@@ -511,8 +493,7 @@ int CloseAnsweringResume(TaskManagerSession& window, int answer) {
     window.RequestClose();
     HWND box = window.WaitMessageBox();
     if (!box) return -2;
-    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)),
-              "Processes paused here are still paused. Resume them?");
+    EXPECT_EQ(MessageBoxText(box), "Processes paused here are still paused. Resume them?");
     window.AnswerMessageBox(box, answer);
     return window.WaitMainReturn();
 }
@@ -530,7 +511,7 @@ TEST_F(TaskManager, ClosingAsksToResumeWhatTheWindowPaused) {
     ASSERT_TRUE(again.Start());
     ASSERT_TRUE(again.PressList());
     ASSERT_TRUE(again.ClickRow(again.RowOfProcess(child.id())));
-    ASSERT_TRUE(again.ClickControl(again.button(static_cast<int>(BTN_PAUSE))));
+    ASSERT_TRUE(again.ClickControl(again.button(BTN_PAUSE)));
     EXPECT_EQ(CloseAnsweringResume(again, IDNO), 1);
     for (DWORD thread : ThreadIdsOf(child.id()))
         EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
@@ -546,7 +527,7 @@ class TaskManagerWithFakes : public TaskManager {
         ASSERT_TRUE(session.StartLinked(Main));
     }
     void TearDown() override {
-        session.Close();
+        TaskManager::TearDown();
         module.reset();
     }
     std::optional<ModuleScope> module;
@@ -568,7 +549,7 @@ TEST_F(TaskManagerWithFakes, PauseThatCannotStopEveryThreadIsReportedAndUndone) 
         GrantedThreadOpens = 0;
         Select(row);
         ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
-        EXPECT_EQ(session.Cell(row, 4), "RUN");
+        EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
         // Whatever the pause suspended before the refusal it has resumed again.
         EXPECT_EQ(GrantedThreadOpens > 0, c.firstRefused > 0);
         for (DWORD thread : threads)
@@ -596,6 +577,7 @@ TEST_F(TaskManagerWithFakes, AThreadIdThatPassedToAnotherProcessIsLeftAlone) {
     for (DWORD thread : threads)
         EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
     OpenThreadRedirects.clear();
+    ASSERT_TRUE(Press(BTN_RESUME));
 }
 
 BOOL WINAPI OnlyIdZero(DWORD* ids, DWORD, DWORD* written) {

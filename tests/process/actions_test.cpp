@@ -50,10 +50,24 @@ DWORD WINAPI Tick(void*) {
 
 } // namespace
 
-TEST(PauseResume, PauseStopsEveryThreadAndResumeRestartsThem) {
+// The module started, as the DLL starts it.
+class PauseResume : public ::testing::Test {
+  protected:
     ModuleScope module;
+};
+class Kill : public PauseResume {};
+
+// The module started, the binding table saved (a test may put fakes in its slots)
+// and a child whose threads all count.
+class PausingAChild : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(child.Start(COUNTING_THREADS)); }
+    ModuleScope module;
+    SavedProcessApi saved;
     CountingChild child;
-    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+};
+
+TEST_F(PausingAChild, PauseStopsEveryThreadAndResumeRestartsThem) {
 
     EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
     EXPECT_TRUE(child.SettlesStill());
@@ -65,10 +79,7 @@ TEST(PauseResume, PauseStopsEveryThreadAndResumeRestartsThem) {
     ExpectSuspendCounts(child.id(), 0);
 }
 
-TEST(PauseResume, TwoPausesNeedTwoResumes) {
-    ModuleScope module;
-    CountingChild child;
-    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+TEST_F(PausingAChild, TwoPausesNeedTwoResumes) {
 
     EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
     EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
@@ -82,8 +93,7 @@ TEST(PauseResume, TwoPausesNeedTwoResumes) {
     EXPECT_TRUE(child.AllCount());
 }
 
-TEST(PauseResume, EndedProcessGivesZero) {
-    ModuleScope module;
+TEST_F(PauseResume, EndedProcessGivesZero) {
     ChildProcess held, gone;
     for (bool keepHandle : {true, false}) {
         DWORD id = EndedChildId(keepHandle ? held : gone, keepHandle);
@@ -94,8 +104,7 @@ TEST(PauseResume, EndedProcessGivesZero) {
     }
 }
 
-TEST(PauseResume, OwnProcessIsNeverPaused) {
-    ModuleScope module;
+TEST_F(PauseResume, OwnProcessIsNeverPaused) {
     // A second thread of this process that must keep running.
     DWORD workerId = 0;
     HANDLE worker = CreateThread(nullptr, 0, Tick, nullptr, 0, &workerId);
@@ -115,10 +124,7 @@ TEST(PauseResume, OwnProcessIsNeverPaused) {
     CloseHandle(worker);
 }
 
-TEST(PauseResume, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
-    ModuleScope module;
-    CountingChild child;
-    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+TEST_F(PausingAChild, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
     struct Slot {
         const char* name;
         void (*clear)();
@@ -139,12 +145,8 @@ TEST(PauseResume, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
     EXPECT_TRUE(child.AllCount());
 }
 
-TEST(PauseResume, ThreadsThatDoNotOpen) {
-    ModuleScope module;
-    CountingChild child;
-    ASSERT_TRUE(child.Start(COUNTING_THREADS));
+TEST_F(PausingAChild, ThreadsThatDoNotOpen) {
     const DWORD last = ThreadIdsOf(child.id()).back();
-    SavedProcessApi saved;
     ProcessApi.openThread = ScriptedOpenThread;
 
     // A thread that looks gone for a moment is no refusal: a later walk suspends it.
@@ -172,8 +174,7 @@ TEST(PauseResume, ThreadsThatDoNotOpen) {
     EXPECT_TRUE(child.AllCount());
 }
 
-TEST(Kill, EndsTheProcessWithTheExitCode) {
-    ModuleScope module;
+TEST_F(Kill, EndsTheProcessWithTheExitCode) {
     for (uint32_t exitCode : {0u, 42u}) {
         ChildProcess child;
         ASSERT_TRUE(child.Start("idle_child.exe"));
@@ -183,8 +184,7 @@ TEST(Kill, EndsTheProcessWithTheExitCode) {
     }
 }
 
-TEST(Kill, FreeIdGivesZero) {
-    ModuleScope module;
+TEST_F(Kill, FreeIdGivesZero) {
     ChildProcess child;
     DWORD id = EndedChildId(child, false);
     ASSERT_NE(id, 0u);
@@ -229,8 +229,7 @@ void SetDebugPrivilege(bool enabled) {
 
 } // namespace
 
-TEST(Kill, LeavesTheDebugPrivilegeAsItWas) {
-    ModuleScope module;
+TEST_F(Kill, LeavesTheDebugPrivilegeAsItWas) {
     ChildProcess ended, victims[2];
     const DWORD freeId = EndedChildId(ended, false);
     ASSERT_NE(freeId, 0u);

@@ -66,8 +66,13 @@ template <class Query> void ExpectWorkingSetAgrees(HANDLE process, Query query) 
 
 } // namespace
 
-TEST(Enumeration, FindsEachChildWithItsIdNamePathAndWorkingSet) {
+// The module started, as the DLL starts it.
+class Enumeration : public ::testing::Test {
+  protected:
     ModuleScope module;
+};
+
+TEST_F(Enumeration, FindsEachChildWithItsIdNamePathAndWorkingSet) {
     ChildProcess children[3];
     for (ChildProcess& child : children)
         ASSERT_TRUE(child.Start("idle_child.exe"));
@@ -96,8 +101,7 @@ TEST(Enumeration, FindsEachChildWithItsIdNamePathAndWorkingSet) {
     EXPECT_EQ(seen[GetCurrentProcessId()], 1);
 }
 
-TEST(Enumeration, TextsAreWrittenAtTheFreeEndOfTheScratchBuffer) {
-    ModuleScope module;
+TEST_F(Enumeration, TextsAreWrittenAtTheFreeEndOfTheScratchBuffer) {
     ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
     char ownPath[MAX_PATH];
     GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
@@ -118,8 +122,7 @@ TEST(Enumeration, TextsAreWrittenAtTheFreeEndOfTheScratchBuffer) {
     EXPECT_EQ(strncmp(start, strrchr(ownPath, '\\') + 1, nameLength), 0) << start;
 }
 
-TEST(Enumeration, CursorRunsOneToNThenRestsOnTheLastEntry) {
-    ModuleScope module;
+TEST_F(Enumeration, CursorRunsOneToNThenRestsOnTheLastEntry) {
     int32_t count = SnapshotProcessIds();
     ASSERT_GT(count, 1);
     std::vector<DWORD> ids;
@@ -141,8 +144,7 @@ TEST(Enumeration, CursorRunsOneToNThenRestsOnTheLastEntry) {
     EXPECT_EQ(NextProcessEntry(), 1);
 }
 
-TEST(Enumeration, EndedProcessGivesEmptyTextsAndZero) {
-    ModuleScope module;
+TEST_F(Enumeration, EndedProcessGivesEmptyTextsAndZero) {
     // One child ends while this test still holds a handle to it: the system keeps
     // the process object, which still opens but has no modules left to name, only
     // its image. The other is forgotten by the system altogether and no longer opens.
@@ -179,8 +181,7 @@ TEST(Enumeration, EndedProcessGivesEmptyTextsAndZero) {
     EXPECT_EQ(examined, 2);
 }
 
-TEST(Enumeration, ProcessThatRefusesModuleAccessIsReadWithLimitedAccess) {
-    ModuleScope module;
+TEST_F(Enumeration, ProcessThatRefusesModuleAccessIsReadWithLimitedAccess) {
     ChildProcess child;
     ASSERT_TRUE(child.Start("idle_child.exe"));
     // The child's process object grants everyone limited query access only, as a
@@ -247,6 +248,18 @@ DWORD WINAPI FakeModuleText(HANDLE, HMODULE, LPSTR text, DWORD size) {
     return FakeLength;
 }
 
+// What the fake image-name query reports; it fails when null.
+const char* FakeImagePath = nullptr;
+
+BOOL WINAPI FakeImageName(HANDLE, DWORD, LPSTR name, DWORD* size) {
+    if (!FakeImagePath) return FALSE;
+    DWORD length = static_cast<DWORD>(strlen(FakeImagePath));
+    if (length >= *size) return FALSE;
+    memcpy(name, FakeImagePath, length + 1);
+    *size = length;
+    return TRUE;
+}
+
 // Installs the fake enumeration with the given ids.
 void FakeSnapshot(std::vector<DWORD> ids) {
     FakeIds = std::move(ids);
@@ -257,9 +270,25 @@ void FakeSnapshot(std::vector<DWORD> ids) {
 
 } // namespace
 
-TEST(EnumerationFakes, SnapshotGrowsUntilEveryIdFits) {
+// The module started and the binding table saved, with every fake reset: a test
+// puts the fakes it needs into the slots, and all of it is undone after it.
+class EnumerationFakes : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FakeIds.clear();
+        FakeResult = TRUE;
+        FakeExtraBytes = 0;
+        FakeText = nullptr;
+        FakeLength = 0;
+        FakeImagePath = nullptr;
+    }
+    // The texts may have been a test's own strings, gone with it.
+    void TearDown() override { FakeText = FakeImagePath = nullptr; }
     ModuleScope module;
     SavedProcessApi saved;
+};
+
+TEST_F(EnumerationFakes, SnapshotGrowsUntilEveryIdFits) {
     std::vector<DWORD> many;
     for (DWORD i = 1; i <= 3000; ++i)
         many.push_back(4 * i);
@@ -282,9 +311,7 @@ TEST(EnumerationFakes, SnapshotGrowsUntilEveryIdFits) {
     EXPECT_EQ(count, static_cast<int32_t>(ProcessApi.processIdBufferSize / 4));
 }
 
-TEST(EnumerationFakes, FailedOrEmptyEnumerationListsNothing) {
-    ModuleScope module;
-    SavedProcessApi saved;
+TEST_F(EnumerationFakes, FailedOrEmptyEnumerationListsNothing) {
     ASSERT_GT(SnapshotProcessIds(), 0);
     ASSERT_EQ(NextProcessEntry(), 1);
 
@@ -305,9 +332,7 @@ TEST(EnumerationFakes, FailedOrEmptyEnumerationListsNothing) {
     EXPECT_EQ(NextProcessEntry(), 0);
 }
 
-TEST(EnumerationFakes, IdleProcessAndTheQuestionMarkName) {
-    ModuleScope module;
-    SavedProcessApi saved;
+TEST_F(EnumerationFakes, IdleProcessAndTheQuestionMarkName) {
     const DWORD self = GetCurrentProcessId();
     FakeSnapshot({0, self});
     ASSERT_EQ(SnapshotProcessIds(), 2);
@@ -341,9 +366,7 @@ TEST(EnumerationFakes, IdleProcessAndTheQuestionMarkName) {
     }
 }
 
-TEST(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
-    ModuleScope module;
-    SavedProcessApi saved;
+TEST_F(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
     ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
     ProcessApi.getModuleBaseNameA = FakeModuleText;
     ProcessApi.getModuleFileNameExA = FakeModuleText;
@@ -368,9 +391,7 @@ TEST(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
     EXPECT_EQ(ScratchFreeEnd, end - 1);
 }
 
-TEST(EnumerationFakes, MissingEntryPointsGiveNothing) {
-    ModuleScope module;
-    SavedProcessApi saved;
+TEST_F(EnumerationFakes, MissingEntryPointsGiveNothing) {
     char ownName[MAX_PATH];
     GetModuleFileNameA(nullptr, ownName, MAX_PATH);
     const char* baseName = strrchr(ownName, '\\') + 1;
@@ -400,25 +421,7 @@ TEST(EnumerationFakes, MissingEntryPointsGiveNothing) {
     EXPECT_EQ(EntryProcessId(), GetCurrentProcessId());
 }
 
-namespace {
-
-// What the fake image-name query reports; it fails when null.
-const char* FakeImagePath = nullptr;
-
-BOOL WINAPI FakeImageName(HANDLE, DWORD, LPSTR name, DWORD* size) {
-    if (!FakeImagePath) return FALSE;
-    DWORD length = static_cast<DWORD>(strlen(FakeImagePath));
-    if (length >= *size) return FALSE;
-    memcpy(name, FakeImagePath, length + 1);
-    *size = length;
-    return TRUE;
-}
-
-} // namespace
-
-TEST(EnumerationFakes, WherePsapiNamesNothingTheImagePathDoes) {
-    ModuleScope module;
-    SavedProcessApi saved;
+TEST_F(EnumerationFakes, WherePsapiNamesNothingTheImagePathDoes) {
     char ownPath[MAX_PATH];
     GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
     ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);

@@ -167,7 +167,7 @@ bool Fail(TaskManagerSession& session, DWORD child, int round, const char* step)
     int row = session.RowOfProcess(child);
     std::string status = row >= 0 ? session.Cell(row, COL_STATUS) : "(no row)";
     HWND box = session.WaitMessageBox(1000);
-    std::string text = box ? WindowText(GetDlgItem(box, 0xFFFF)) : "none";
+    std::string text = box ? MessageBoxText(box) : "none";
     fprintf(stderr,
             "round %d: %s failed; the child's status: %s; row selected: %d; PAUSE, RESUME, "
             "KILL enabled: %d%d%d; message box: %s\n",
@@ -178,7 +178,7 @@ bool Fail(TaskManagerSession& session, DWORD child, int round, const char* step)
 }
 
 bool Press(TaskManagerSession& session, intptr_t button) {
-    return session.ClickControl(session.button(static_cast<int>(button)));
+    return session.ClickControl(session.button(button));
 }
 
 // One round; the child is left running and its row as it was.

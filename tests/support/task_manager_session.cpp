@@ -5,6 +5,7 @@
 #include "support/input_helpers.h"
 #include "support/test_module.h"
 #include "support/wait.h"
+#include "frontend/main_window.h"
 
 namespace {
 
@@ -68,6 +69,11 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+std::string MessageBoxText(HWND box) {
+    constexpr int MESSAGE_CONTROL_ID = 0xFFFF; // the box's static text
+    return WindowText(GetDlgItem(box, MESSAGE_CONTROL_ID));
+}
+
 TaskManagerSession::~TaskManagerSession() {
     if (hook_) UnhookWindowsHookEx(hook_);
     if (sentHook_) UnhookWindowsHookEx(sentHook_);
@@ -95,8 +101,8 @@ bool TaskManagerSession::StartLinked(int (*main)()) {
     if (!thread_) return false;
     WaitUntil(
         [&] {
-            window_ = FindWindowA(nullptr, "KELVOR - Task Manager");
-            return window_ != nullptr && GetDlgItem(window_, 4) != nullptr;
+            window_ = FindWindowA(nullptr, MAIN_WINDOW_TITLE);
+            return window_ != nullptr && button(BTN_LIST) != nullptr;
         },
         10000);
     if (!window_) return false;
@@ -104,7 +110,7 @@ bool TaskManagerSession::StartLinked(int (*main)()) {
     sentHook_ = SetWindowsHookExA(WH_CALLWNDPROC, WatchSentMessages, nullptr, threadId_);
     boxHook_ = SetWindowsHookExA(WH_CBT, WatchBoxes, nullptr, threadId_);
     if (!hook_ || !sentHook_ || !boxHook_) return false;
-    list_ = GetDlgItem(window_, 0);
+    list_ = GetDlgItem(window_, static_cast<int>(LIST_PROCESSES));
     return list_ != nullptr && WaitIdle();
 }
 
@@ -175,26 +181,26 @@ bool TaskManagerSession::Activate() {
 }
 
 bool TaskManagerSession::PressList() {
-    return ClickControl(button(4)) && RowCount() > 0;
+    return ClickControl(button(BTN_LIST)) && RowCount() > 0;
 }
 
 int TaskManagerSession::RowCount() const {
     return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
 }
 
-std::string TaskManagerSession::Cell(int row, int column) const {
+std::string TaskManagerSession::Cell(int row, intptr_t column) const {
     char text[1024] = "";
     LVITEMA item = {};
-    item.iSubItem = column;
+    item.iSubItem = static_cast<int>(column);
     item.pszText = text;
     item.cchTextMax = sizeof text;
     SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     return text;
 }
 
-void TaskManagerSession::SetCell(int row, int column, const std::string& text) {
+void TaskManagerSession::SetCell(int row, intptr_t column, const std::string& text) {
     LVITEMA item = {};
-    item.iSubItem = column;
+    item.iSubItem = static_cast<int>(column);
     item.pszText = const_cast<char*>(text.c_str());
     SendMessageA(list_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }
@@ -202,7 +208,7 @@ void TaskManagerSession::SetCell(int row, int column, const std::string& text) {
 int TaskManagerSession::RowOfProcess(DWORD processId) const {
     std::string id = std::to_string(processId);
     for (int row = 0, n = RowCount(); row < n; ++row) {
-        if (Cell(row, 1) == id) return row;
+        if (Cell(row, COL_HANDLE) == id) return row;
     }
     return -1;
 }

@@ -22,7 +22,7 @@ class TaskManagerSession {
     bool StartLinked(int (*main)());
     HWND window() const { return window_; }
     HWND list() const { return list_; }
-    HWND button(int number) const { return GetDlgItem(window_, number); }
+    HWND button(intptr_t number) const { return GetDlgItem(window_, static_cast<int>(number)); }
     DWORD mainThreadId() const { return threadId_; }
     // How many button clicks were repeated because the button took no click.
     int clicksRepeated() const { return clicksRepeated_; }
@@ -43,13 +43,13 @@ class TaskManagerSession {
     bool PressList();
 
     int RowCount() const;
-    std::string Cell(int row, int column) const;
+    std::string Cell(int row, intptr_t column) const;
     // Writes a cell's text behind the window's back (as the list control itself would).
-    void SetCell(int row, int column, const std::string& text);
+    void SetCell(int row, intptr_t column, const std::string& text);
     // The row whose Handle cell is the process id; -1 when there is none.
     int RowOfProcess(DWORD processId) const;
     bool IsSelected(int row) const;
-    bool IsEnabled(int number) const { return IsWindowEnabled(button(number)) != FALSE; }
+    bool IsEnabled(intptr_t number) const { return IsWindowEnabled(button(number)) != FALSE; }
     // Waits until the main thread is back in its message loop with nothing to do,
     // or has left Main.
     bool WaitIdle(DWORD timeoutMs = 10000) const;
@@ -88,3 +88,5 @@ class TaskManagerSession {
 
 // Text of a window (a caption, a static text).
 std::string WindowText(HWND window);
+// The message of a message box (its static control).
+std::string MessageBoxText(HWND box);

@@ -15,10 +15,11 @@
 #include "support/test_module.h"
 #include "toolkit/app_window.h"
 #include "toolkit/event_pump.h"
+#include "frontend/main_window.h"
 
 namespace {
 
-const char* const FrontEndTitle = "KELVOR - Task Manager";
+const char* const FrontEndTitle = MAIN_WINDOW_TITLE;
 // Every top-level window reads back WS_CLIPSIBLINGS under Wine.
 constexpr DWORD STYLE_COMPARED = ~static_cast<DWORD>(WS_CLIPSIBLINGS);
 
@@ -102,13 +103,15 @@ class AppWindowTest : public ::testing::Test {
 };
 
 TEST_F(AppWindowTest, TheFrontEndsWindowHasItsStylePlaceAndClientSize) {
-    intptr_t result = OpenAppWindow(0, 216, 0, 600, 300, 0xCA0000, FrontEndTitle);
+    intptr_t result =
+        OpenAppWindow(0, 216, 0, 600, 300, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FrontEndTitle);
     HWND hwnd = HandleOf(result);
     ASSERT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(AppWindowHandle(0), hwnd);
     EXPECT_EQ(CurrentWindowHandle(), hwnd);
 
-    EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & STYLE_COMPARED, 0x10CA0000u);
+    EXPECT_EQ(GetWindowLongA(hwnd, GWL_STYLE) & STYLE_COMPARED,
+              DWORD(WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
     RECT outer, client;
     GetWindowRect(hwnd, &outer);
     GetClientRect(hwnd, &client);
@@ -158,10 +161,11 @@ TEST_F(AppWindowTest, FlagsDecideCaptionVisibilityAndMaximizing) {
         size_t maximizeRequests;
     } cases[] = {
         {0, WS_VISIBLE | WS_CAPTION, true, false, 0},
-        {0x10000000, WS_CAPTION, false, false, 0},
+        {WIN_INVISIBLE, WS_CAPTION, false, false, 0},
         // Hidden: WS_MAXIMIZE stays in the style, but nothing shows the window.
-        {0x11000000, WS_MAXIMIZE, false, true, 1},
-        {0x01CA0000, 0x11CA0000, true, true, 2},
+        {WIN_INVISIBLE | WS_MAXIMIZE, WS_MAXIMIZE, false, true, 1},
+        {WS_MAXIMIZE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+         WS_VISIBLE | WS_MAXIMIZE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, true, true, 2},
         // Only 0 and WIN_INVISIBLE alone get a caption.
         {WS_POPUP | WS_BORDER, WS_VISIBLE | WS_POPUP | WS_BORDER, true, false, 0},
         {WIN_SCREEN_CENTERED, WS_VISIBLE | WS_CAPTION, true, false, 0},

@@ -35,7 +35,8 @@ TEST_F(ControlCore, ButtonsAreSubclassedChildrenNamedByNumberOrIdentity) {
     EXPECT_EQ(ControlHandle(4), numbered);
     EXPECT_EQ(GetWindowLongPtrA(numbered, GWLP_ID), 4);
     EXPECT_EQ(GetWindowLongPtrA(automatic, GWLP_ID), identity);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(numbered, GWL_STYLE)), 0x50030000u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(numbered, GWL_STYLE)),
+              DWORD(WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON));
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(numbered, WM_GETFONT, 0, 0)),
               DefaultControlFont);
     char text[16] = {};

@@ -12,6 +12,7 @@
 #include "support/test_module.h"
 #include "toolkit/app_window.h"
 #include "toolkit/event_pump.h"
+#include "frontend/main_window.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ class EventPumpTest : public ::testing::Test {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
                                                     ICC_DATE_CLASSES | ICC_UPDOWN_CLASS};
         InitCommonControlsEx(&icc);
-        window = reinterpret_cast<HWND>(
-            OpenAppWindow(0, 216, 0, 600, 300, 0xCA0000, "KELVOR - Task Manager"));
+        window = reinterpret_cast<HWND>(OpenAppWindow(
+            0, 216, 0, 600, 300, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, MAIN_WINDOW_TITLE));
         ASSERT_TRUE(IsWindow(window));
         SettleEvents();
     }

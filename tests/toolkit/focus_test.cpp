@@ -15,7 +15,8 @@ namespace {
 class FocusCycling : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(OpenAppWindow(1, 100, 100, 400, 300, 0xCA0000, "focus"));
+        ASSERT_TRUE(OpenAppWindow(1, 100, 100, 400, 300, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  "focus"));
         window = AppWindowHandle(1);
         SetControlParent(window);
         // Candidates: 1, 3 and 6. Not candidates: 2 disabled, 4 hidden, 5 without WS_TABSTOP.

@@ -12,6 +12,7 @@
 #include "support/test_module.h"
 #include "support/wait.h"
 #include "toolkit/message_box.h"
+#include "frontend/main_window.h"
 
 namespace {
 
@@ -84,11 +85,11 @@ TEST_F(MessageBoxTest, OtherWindowsOfTheThreadAreDisabledOnlyWhileTheBoxIsUp) {
     ShowWindow(hidden.hwnd(), SW_HIDE);
     ASSERT_TRUE(BringToFront(front.hwnd()));
 
-    EXPECT_EQ(ShowAnswered("KELVOR - Task Manager", "Kill the process?", MB_YESNO, IDYES,
+    EXPECT_EQ(ShowAnswered(MAIN_WINDOW_TITLE, "Kill the process?", MB_YESNO, IDYES,
                            {other.hwnd(), disabled.hwnd(), hidden.hwnd()}),
               IDYES);
     ASSERT_TRUE(Seen.seen);
-    EXPECT_EQ(Seen.caption, "KELVOR - Task Manager");
+    EXPECT_EQ(Seen.caption, MAIN_WINDOW_TITLE);
     EXPECT_EQ(Seen.text, "Kill the process?");
     EXPECT_TRUE(Seen.hasYes && Seen.hasNo && !Seen.hasOk);
     EXPECT_EQ(Seen.owner, front.hwnd()) << "the foreground window of this process owns the box";

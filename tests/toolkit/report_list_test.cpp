@@ -71,7 +71,8 @@ TEST_F(ReportList, CreationFlagsGiveTheStyles) {
     HHOOK hook =
         SetWindowsHookExA(WH_CALLWNDPROC, WatchSentMessages, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(hook);
-    HWND single = reinterpret_cast<HWND>(CreateListView(0, 0, 0, 300, 200, "Name", 90, 0x40010000));
+    HWND single = reinterpret_cast<HWND>(
+        CreateListView(0, 0, 0, 300, 200, "Name", 90, LIST_GRIDLINES | LIST_FULLROWSELECT));
     const auto singleMessages = ExtendedStyleMessages;
     ExtendedStyleMessages.clear();
     HWND multi = reinterpret_cast<HWND>(CreateListView(1, 0, 210, 300, 200, "Name", 90, 0x4));
@@ -80,20 +81,26 @@ TEST_F(ReportList, CreationFlagsGiveTheStyles) {
     ASSERT_TRUE(single);
     ASSERT_TRUE(multi);
 
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(single, GWL_STYLE)), 0x50010045u);
-    EXPECT_EQ(SendMessageA(single, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x21);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(single, GWL_STYLE)),
+              DWORD(WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
+                    LVS_SHAREIMAGELISTS));
+    EXPECT_EQ(SendMessageA(single, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0),
+              LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     ASSERT_EQ(singleMessages.size(), 1u);
-    EXPECT_EQ(singleMessages[0].first, 0x21u);
-    EXPECT_EQ(singleMessages[0].second, 0x21);
+    EXPECT_EQ(singleMessages[0].first, WPARAM(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
+    EXPECT_EQ(singleMessages[0].second, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
 
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(multi, GWL_STYLE)), 0x50010041u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(multi, GWL_STYLE)),
+              DWORD(WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS));
     EXPECT_EQ(SendMessageA(multi, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0);
     EXPECT_TRUE(multiMessages.empty());
 
     // Check boxes, grid lines, header drag and drop, full-row selection.
-    HWND all = reinterpret_cast<HWND>(
-        CreateListView(2, 0, 0, 300, 200, "Name", 90, 0x1 | 0x10000 | 0x10000000 | 0x40000000));
-    EXPECT_EQ(SendMessageA(all, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x4 | 0x1 | 0x10 | 0x20);
+    HWND all = reinterpret_cast<HWND>(CreateListView(2, 0, 0, 300, 200, "Name", 90,
+                                                     LIST_CHECKBOXES | LIST_GRIDLINES |
+                                                         LIST_HEADERDRAGDROP | LIST_FULLROWSELECT));
+    EXPECT_EQ(SendMessageA(all, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0),
+              LVS_EX_CHECKBOXES | LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT);
 }
 
 TEST_F(ReportList, RowsGoWhereThePositionSays) {
