@@ -11,6 +11,8 @@
 // since (the same process: the same id and creation time). Then the File column
 // gives up the vertical scroll bar's width while the list shows one.
 void ListProcesses();
-// The exported entry: runs the window until it is closed and returns 1; 0 when
-// the module did not start or the window cannot be built.
+// The exported entry: runs the window until it is closed and returns 1; 0 at once
+// when the module did not start, the window cannot be built, or another Main runs
+// (one window at a time: it owns the module's tables). Closing the window while
+// processes that it paused are still paused asks whether to resume them first.
 extern "C" int Main();

@@ -9,26 +9,14 @@ set -eEuo pipefail
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
 zip=${1:?usage: kit_test.sh KIT_ZIP}
 root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d "$(dirname "$zip")/kit-test.XXXXXX")
-prefix=$work/prefix
-cleanup() {
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$root/tests/packaging/fresh_prefix.sh"
 
 [ -f "$zip" ] || fail "$zip was not made"
 programs=$(cmake -E tar tf "$zip" | grep -E '_test\.exe$' | LC_ALL=C sort)
 count=$(wc -l <<<"$programs")
 [ "$count" -gt 0 ] && [ -n "$programs" ] || fail "the kit holds no test programs"
 
-export KELVOR_OUT=$work WINEPREFIX=$prefix
-source "$root/scripts/common.sh"
-kelvor_prefix
+fresh_work "$(dirname "$zip")" kit-test
 folder=$WINEPREFIX/drive_c/kelvor-tests
 mkdir -p "$folder"
 (cd "$folder" && cmake -E tar xf "$zip")

@@ -17,17 +17,10 @@ build=${1:?usage: package_test.sh BUILD_DIR PACKAGE_NAME VERSION}
 package=${2:?}
 version=${3:?}
 root=$(cd "$(dirname "$0")/../.." && pwd)
-work=$(mktemp -d "$build/package-test.XXXXXX")
-prefix=$work/prefix
-cleanup() {
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$root/tests/packaging/fresh_prefix.sh"
+# Wine names files by their UTF-8 bytes only in a UTF-8 locale.
+export LC_ALL=C.UTF-8
+fresh_work "$build" package-test
 
 cpack -G ZIP --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 \
     || { cat "$work/cpack.log"; fail "cpack failed"; }
@@ -36,11 +29,6 @@ zip=$work/out/$package.zip
 listing=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
 [ "$listing" = "README.txt kelvor-host.exe kelvor.dll " ] || fail "the zip holds [$listing]"
 
-# Wine names files by their UTF-8 bytes only in a UTF-8 locale.
-export LC_ALL=C.UTF-8 KELVOR_OUT=$work WINEPREFIX=$prefix
-source "$root/scripts/common.sh"
-kelvor_settings
-kelvor_prefix
 folder=$WINEPREFIX/drive_c/Ж
 mkdir -p "$folder"
 (cd "$folder" && cmake -E tar xf "$zip")
