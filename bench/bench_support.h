@@ -1,11 +1,14 @@
 // What the benchmark programs share: a millisecond clock, the median of a run's
-// figures, and starting a program that stands beside the benchmark.
+// figures; and starting a program that stands beside the benchmark, as the tests
+// start theirs (support/start_beside.h).
 #pragma once
 
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "support/start_beside.h"
 
 // Milliseconds from the performance counter.
 inline double Now() {
@@ -23,36 +26,4 @@ inline double Median(double* values, int n) {
         return x < y ? -1 : x > y;
     });
     return values[n / 2];
-}
-
-// Starts program from this program's folder with the given arguments; gives its
-// process handle and id, or null when it cannot be started.
-inline HANDLE StartBeside(const char* program, const char* arguments, DWORD* id) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    char* slash = strrchr(path, '\\');
-    if (!slash || static_cast<size_t>(slash + 1 - path) + strlen(program) >= MAX_PATH)
-        return nullptr;
-    strcpy(slash + 1, program);
-    char commandLine[2 * MAX_PATH + 64];
-    wsprintfA(commandLine, "\"%s\" %s", path, arguments);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    // Under Wine a start can fail for a moment while hundreds of processes start:
-    // two more tries tell a passing shortage from a lasting one; each failure is told.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info)) {
-            break;
-        }
-        fprintf(stderr, "starting %s failed (attempt %d, error %lu)\n", program, attempt,
-                GetLastError());
-        if (attempt == 3) return nullptr;
-        Sleep(250);
-    }
-    CloseHandle(info.hThread);
-    if (id) *id = info.dwProcessId;
-    return info.hProcess;
 }

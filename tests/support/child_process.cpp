@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "support/start_beside.h"
 #include "support/test_module.h"
 
 // How long a quiet period lasts before the counters count as still.
@@ -17,31 +18,11 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Start(const char* program, const char* arguments) {
-    char path[MAX_PATH];
-    PathBesideTests(program, path);
-    char commandLine[2 * MAX_PATH];
-    snprintf(commandLine, sizeof(commandLine), "\"%s\" %lu %s", path, GetCurrentProcessId(),
-             arguments);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    // Under Wine a process start can fail for a moment when the host system is
-    // short of something (many hundred processes at once); a few more tries tell
-    // a passing shortage from a lasting one, and each failure is reported.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info)) {
-            break;
-        }
-        fprintf(stderr, "starting %s failed (attempt %d, error %lu)\n", program, attempt,
-                GetLastError());
-        if (attempt == 3) return false;
-        Sleep(250);
-    }
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    id_ = info.dwProcessId;
-    return true;
+    // The child's first argument is this process's id: it ends with this process.
+    char line[MAX_PATH];
+    snprintf(line, sizeof line, "%lu %s", GetCurrentProcessId(), arguments);
+    process_ = StartBeside(program, line, &id_);
+    return process_ != nullptr;
 }
 
 bool ChildProcess::WaitForExit(DWORD timeoutMs) {
