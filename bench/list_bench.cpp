@@ -102,64 +102,61 @@ static DWORD SeparateText(DWORD id, GetModuleBaseNameAFn read, char* text) {
     return length;
 }
 
-// Floor 1: EnumProcesses and each row's queries on separate handles (name, path,
-// working set, creation time), as LIST made them before.
-static double TimeSeparateHandles(int32_t& rows) {
+// Times EnumProcesses and readRow(id) for every listed id but 0 (the idle
+// process, which no query opens); rows gets the number listed.
+template <class ReadRow> static double TimeFloor(int32_t& rows, ReadRow readRow) {
     double start = Now();
     rows = EnumerateIds();
     for (int32_t i = 0; i < rows; ++i) {
-        const DWORD id = Ids[i];
-        if (id == 0) continue;
-        char text[TEXT_SIZE];
-        SeparateText(id, ProcessApi.getModuleBaseNameA, text);
-        if (HANDLE process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id)) {
-            CreationTime(process);
-            CloseHandle(process);
-        }
-        SeparateText(id, ProcessApi.getModuleFileNameExA, text);
-        if (HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id)) {
-            PROCESS_MEMORY_COUNTERS counters = {};
-            ProcessApi.getProcessMemoryInfo(process, &counters, sizeof counters);
-            CloseHandle(process);
-        }
+        if (Ids[i] != 0) readRow(Ids[i]);
     }
     return Now() - start;
 }
 
-// Floor 2: EnumProcesses and the same queries on one handle per row.
-static double TimeOneHandle(int32_t& rows) {
-    double start = Now();
-    rows = EnumerateIds();
-    for (int32_t i = 0; i < rows; ++i) {
-        const DWORD id = Ids[i];
-        if (id == 0) continue;
-        bool modules = true;
-        HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id);
-        if (!process) {
-            modules = false;
-            process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
-        }
-        if (!process) continue;
+// Floor 1: a row's queries on separate handles (name, path, working set, creation
+// time), as LIST made them before.
+static void ReadRowOnSeparateHandles(DWORD id) {
+    char text[TEXT_SIZE];
+    SeparateText(id, ProcessApi.getModuleBaseNameA, text);
+    if (HANDLE process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id)) {
         CreationTime(process);
-        char name[TEXT_SIZE], path[TEXT_SIZE];
-        DWORD nameLength = 0, pathLength = 0;
-        if (modules) {
-            HMODULE module = nullptr;
-            DWORD needed = 0;
-            ProcessApi.enumProcessModules(process, &module, sizeof module, &needed);
-            nameLength = ProcessApi.getModuleBaseNameA(process, module, name, TEXT_SIZE - 1);
-            pathLength = ProcessApi.getModuleFileNameExA(process, module, path, TEXT_SIZE - 1);
-        }
-        if ((nameLength == 0 || pathLength == 0) && ProcessApi.queryFullProcessImageNameA) {
-            char image[IMAGE_SIZE];
-            DWORD size = IMAGE_SIZE;
-            ProcessApi.queryFullProcessImageNameA(process, 0, image, &size);
-        }
+        CloseHandle(process);
+    }
+    SeparateText(id, ProcessApi.getModuleFileNameExA, text);
+    if (HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id)) {
         PROCESS_MEMORY_COUNTERS counters = {};
         ProcessApi.getProcessMemoryInfo(process, &counters, sizeof counters);
         CloseHandle(process);
     }
-    return Now() - start;
+}
+
+// Floor 2: the same queries on one handle per row.
+static void ReadRowOnOneHandle(DWORD id) {
+    bool modules = true;
+    HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id);
+    if (!process) {
+        modules = false;
+        process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
+    }
+    if (!process) return;
+    CreationTime(process);
+    char name[TEXT_SIZE], path[TEXT_SIZE];
+    DWORD nameLength = 0, pathLength = 0;
+    if (modules) {
+        HMODULE module = nullptr;
+        DWORD needed = 0;
+        ProcessApi.enumProcessModules(process, &module, sizeof module, &needed);
+        nameLength = ProcessApi.getModuleBaseNameA(process, module, name, TEXT_SIZE - 1);
+        pathLength = ProcessApi.getModuleFileNameExA(process, module, path, TEXT_SIZE - 1);
+    }
+    if ((nameLength == 0 || pathLength == 0) && ProcessApi.queryFullProcessImageNameA) {
+        char image[IMAGE_SIZE];
+        DWORD size = IMAGE_SIZE;
+        ProcessApi.queryFullProcessImageNameA(process, 0, image, &size);
+    }
+    PROCESS_MEMORY_COUNTERS counters = {};
+    ProcessApi.getProcessMemoryInfo(process, &counters, sizeof counters);
+    CloseHandle(process);
 }
 
 // One LIST, including the repaint of the window that it causes.
@@ -205,8 +202,8 @@ int main() {
     int32_t snapshot = 0;
     intptr_t listed = 0;
     for (int run = 0; run < RUNS; ++run) {
-        separate[run] = TimeSeparateHandles(snapshot);
-        single[run] = TimeOneHandle(snapshot);
+        separate[run] = TimeFloor(snapshot, ReadRowOnSeparateHandles);
+        single[run] = TimeFloor(snapshot, ReadRowOnOneHandle);
         // Start each LIST-into-empty from an empty list.
         while (CountRows(LIST_PROCESSES) > 0)
             RemoveRow(LIST_PROCESSES, 0);
