@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
-#include "frontend/identity_table.h"
+#include "process/identity_table.h"
 #include "lifecycle/module.h"
 #include "process/actions.h"
 #include "process/enumeration.h"
 #include "process/identity.h"
+#include "process/paused_processes.h"
+#include "process/thread_state.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 #include "toolkit/app_window.h"
@@ -25,9 +27,6 @@ constexpr size_t STATUS_TEXT_SIZE = 16;
 // The identity of each row's process as LIST found it, in row order. Rows change
 // only in LIST, which rewrites this table; a row past its end has no identity.
 static IdentityTable RowIdentities;
-// The identities of the rows that showed "PAUSE" when the last LIST began: the
-// processes this window paused and has not resumed or killed since.
-static IdentityTable PausedIdentities;
 
 // The loop's view of the selection, refreshed at every control event.
 struct Selection {
@@ -111,6 +110,38 @@ static HANDLE HoldRowProcess(intptr_t row, uint32_t& id) {
     return HoldProcess(id, identity->created);
 }
 
+// The status word of a process: its threads' state, or where they cannot tell it,
+// whether this window paused it.
+static const char* StatusOf(RunState state, const ProcessIdentity& identity) {
+    if (state == RunState::Unknown) state = IsPausedHere(identity) ? RunState::Paused : state;
+    return state == RunState::Paused ? STATUS_PAUSE : STATUS_RUN;
+}
+
+// Shows the state of the row's process, held by the caller, in its status cell.
+static void ShowRowState(intptr_t row, uint32_t id) {
+    SetCellText(LIST_PROCESSES, row, StatusOf(ProcessRunState(id), *RowIdentity(row)), COL_STATUS);
+}
+
+// Pause and resume: act on the row's process while HoldRowProcess holds it, then
+// show its state or report the failure. A resume lowers each thread's suspend count
+// by one, whoever raised it: a process paused twice elsewhere still shows "PAUSE".
+static void ActOnRow(intptr_t row, bool pause) {
+    uint32_t id = 0;
+    HANDLE held = HoldRowProcess(row, id);
+    const bool done = held && (pause ? SuspendProcessThreads(id) : ResumeProcessThreads(id));
+    if (done) {
+        if (pause) {
+            NotePaused(*RowIdentity(row));
+        } else {
+            ForgetPaused(*RowIdentity(row));
+        }
+        ShowRowState(row, id);
+    }
+    ReleaseProcess(held);
+    if (!done)
+        AskUser(pause ? "ERROR: can not pause process!" : "ERROR: can not resume process!", MB_OK);
+}
+
 // Carries out action on the row's process while HoldRowProcess holds it; 0, with
 // nothing done, when it cannot be held.
 static int32_t ActOnRowProcess(intptr_t row, int32_t (*action)(uint32_t)) {
@@ -124,16 +155,6 @@ static int32_t ActOnRowProcess(intptr_t row, int32_t (*action)(uint32_t)) {
 
 static int32_t KillProcess(uint32_t id) {
     return TerminateProcessById(id, 0);
-}
-
-// Pause and resume: act on the row's process, then mark the row or report the failure.
-static void ActOnRow(intptr_t row, int32_t (*action)(uint32_t), const char* status,
-                     const char* error) {
-    if (ActOnRowProcess(row, action)) {
-        SetCellText(LIST_PROCESSES, row, status, COL_STATUS);
-    } else {
-        AskUser(error, MB_OK);
-    }
 }
 
 static void KillRow(intptr_t row) {
@@ -152,28 +173,14 @@ static void KillRow(intptr_t row) {
     if (AskUser(question, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
     // Checked only now: the process may have ended while the question was open.
     if (ActOnRowProcess(row, KillProcess)) {
+        ForgetPaused(*RowIdentity(row));
         SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
     } else {
         AskUser(error, MB_OK);
     }
 }
 
-// Notes which rows' processes this window has paused (their rows show "PAUSE"), so
-// that LIST can show them paused again; the status cells go with the rows.
-static void RememberPausedRows() {
-    PausedIdentities.count = 0;
-    for (intptr_t row = 0, rows = CountRows(LIST_PROCESSES); row < rows; ++row) {
-        const ProcessIdentity* identity = IdentityAt(RowIdentities, row);
-        if (!identity || identity->created == 0) continue;
-        ScratchMark mark;
-        if (TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), STATUS_PAUSE)) {
-            AppendIdentity(PausedIdentities, *identity);
-        }
-    }
-}
-
 void ListProcesses() {
-    RememberPausedRows();
     RowIdentities.count = 0;
     // Repainting is held for the whole command: a visible list view otherwise
     // repaints (and updates its scroll bar) on every row and cell.
@@ -199,8 +206,7 @@ void ListProcesses() {
             // Rows and identities stay in step: once one cannot be kept, the rows
             // after it have none either.
             if (RowIdentities.count == row) AppendIdentity(RowIdentities, identity);
-            const bool paused = HoldsIdentity(PausedIdentities, identity);
-            SetCellText(LIST_PROCESSES, row, paused ? STATUS_PAUSE : STATUS_RUN, COL_STATUS);
+            SetCellText(LIST_PROCESSES, row, StatusOf(EntryRunState(), identity), COL_STATUS);
         }
     }
     SetListRedraw(LIST_PROCESSES, true);
@@ -220,16 +226,10 @@ static void RunCommand(intptr_t control, const Selection& selection) {
     const FittingCommands fits = CommandsFor(selection);
     switch (control) {
     case BTN_PAUSE:
-        if (fits.pause) {
-            ActOnRow(selection.row, SuspendProcessThreads, STATUS_PAUSE,
-                     "ERROR: can not pause process!");
-        }
+        if (fits.pause) ActOnRow(selection.row, true);
         break;
     case BTN_RESUME:
-        if (fits.resume) {
-            ActOnRow(selection.row, ResumeProcessThreads, STATUS_RUN,
-                     "ERROR: can not resume process!");
-        }
+        if (fits.resume) ActOnRow(selection.row, false);
         break;
     case BTN_KILL:
         if (fits.kill) KillRow(selection.row);
@@ -247,41 +247,33 @@ static void HandleControlEvent(intptr_t control) {
     if (control != LIST_PROCESSES) UpdateButtons(ScanSelection());
 }
 
-// Calls visit(row, id) for each row showing "PAUSE" whose process is still the one
-// this window paused, while that process is held.
-template <class Visit> static void ForEachStillPausedRow(Visit visit) {
+// Before the window closes: a process paused from it would otherwise stay frozen
+// for good, since no later window knows it was paused. Asks whether to resume
+// them; Yes resumes each that is still the same process and still paused, No
+// leaves them (and they are not resumed later, when the library is unloaded).
+static void OfferToResumePaused() {
+    if (AnyStillPaused() &&
+        AskUser("Processes paused here are still paused. Resume them?", MB_YESNO) == IDYES &&
+        !ResumePausedProcesses()) {
+        AskUser("ERROR: can not resume process!", MB_OK);
+    }
+    ForgetPausedProcesses();
+}
+
+// The system asks whether the session may end: there is no time for questions, and
+// a frozen program could neither answer the system nor save its work. Resumes
+// what this window paused and shows those rows' state, in case the end is called off.
+static void ResumeForSessionEnd() {
+    ResumePausedProcesses();
     for (intptr_t row = 0, rows = CountRows(LIST_PROCESSES); row < rows; ++row) {
         ScratchMark mark;
         if (!TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), STATUS_PAUSE)) continue;
         uint32_t id = 0;
         HANDLE held = HoldRowProcess(row, id);
-        if (!held) continue; // gone: nothing left to resume
-        // One that has ended, but that some handle keeps from going, has no threads.
-        DWORD exitCode = 0;
-        if (GetExitCodeProcess(held, &exitCode) && exitCode == STILL_ACTIVE) visit(row, id);
+        if (held) ShowRowState(row, id);
         ReleaseProcess(held);
     }
-}
-
-// Before the window closes: a process paused from it would otherwise stay frozen
-// for good, since no later window knows it was paused. Asks whether to resume
-// them; Yes resumes each that is still the same process.
-static void OfferToResumePaused() {
-    bool anyPaused = false;
-    ForEachStillPausedRow([&](intptr_t, uint32_t) { anyPaused = true; });
-    if (!anyPaused) return;
-    if (AskUser("Processes paused here are still paused. Resume them?", MB_YESNO) != IDYES) {
-        return;
-    }
-    bool failed = false;
-    ForEachStillPausedRow([&](intptr_t row, uint32_t id) {
-        if (ResumeProcessThreads(id)) {
-            SetCellText(LIST_PROCESSES, row, STATUS_RUN, COL_STATUS);
-        } else {
-            failed = true;
-        }
-    });
-    if (failed) AskUser("ERROR: can not resume process!", MB_OK);
+    UpdateButtons(ScanSelection());
 }
 
 // Nonzero while a Main runs: the window, its tables and the event state are the
@@ -290,20 +282,28 @@ static void OfferToResumePaused() {
 static volatile LONG MainRunning = 0;
 
 static int RunTaskManager() {
+    // No close request of an earlier window may end this one.
+    ResetEventState();
     BuildMainWindow();
     // Without its window the loop could never see the close event.
     if (!AppWindowHandle(WIN_MAIN)) return 0;
     DisableCommandButtons();
+    SessionEndHandler = ResumeForSessionEnd;
 
-    while (true) {
-        int32_t event = WaitEvent();
-        if (event == EV_CLOSE) break;
+    int32_t event = 0;
+    while (event != EV_CLOSE && event != EV_ENDSESSION) {
+        event = WaitEvent();
         if (event == EV_CONTROL) HandleControlEvent(EventControl());
     }
-    OfferToResumePaused();
+    SessionEndHandler = nullptr;
+    if (event == EV_ENDSESSION) {
+        // Resumed when the system asked; again for a session end that came unasked.
+        ResumePausedProcesses();
+    } else {
+        OfferToResumePaused();
+    }
     CloseAppWindow(WIN_MAIN);
     FreeIdentities(RowIdentities);
-    FreeIdentities(PausedIdentities);
     return 1;
 }
 

@@ -10,14 +10,15 @@
 // window classes, destroying windows. Never wait here for another thread, whether
 // on its handle, on an event it should set or through a message sent to its window:
 // that thread may need the loader lock itself, and both would hang.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         // Stored first: registering the template class during start-up uses it.
         ModuleInstance = instance;
         ModuleAttach();
         break;
-    case DLL_PROCESS_DETACH: ModuleDetach(); break;
+    // Not null when the whole process ends rather than the library being freed.
+    case DLL_PROCESS_DETACH: ModuleDetach(reserved != nullptr); break;
     default: // thread notifications change nothing
         break;
     }

@@ -1,6 +1,7 @@
 #include "lifecycle/module.h"
 
 #include "process/enumeration.h"
+#include "process/paused_processes.h"
 #include "process/process_api.h"
 #include "runtime/scratch.h"
 #include "toolkit/app_window.h"
@@ -28,9 +29,13 @@ void ModuleAttach() {
     CreateScratchBuffer();
 }
 
-void ModuleDetach() {
-    // Before the heaps go: a walk left unfinished may still hold tool-help's names.
-    ReleaseEntryNames();
+void ModuleDetach(bool processEnding) {
+    if (ModuleReady()) ResumePausedProcesses();
+    // Tearing down would touch what the ended threads left half changed (a heap's
+    // lock, a window mid-message) and unload libraries still mapped for nothing.
+    if (processEnding) return;
+    // Before the heaps go: a walk left unfinished may still hold tool-help's tables.
+    ReleaseEntryTables();
     ReleaseProcessApi();
     if (!MainHeap || !ListHeap) return;
     CloseAllWindows();

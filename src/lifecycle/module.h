@@ -9,7 +9,11 @@
 // process binding, scratch buffer. When a heap cannot be created nothing after
 // it runs and the module stays unusable (ModuleReady() is false).
 void ModuleAttach();
-// Shutdown, in order: process binding, open windows, ListHeap, MainHeap.
-void ModuleDetach();
+// Shutdown: first the processes that this module paused and that are still paused
+// are resumed (a window that ends without the user's answer must not leave them
+// frozen). When the process itself ends, that is all: its other threads are gone
+// already and the system reclaims windows, libraries and heaps. Otherwise, in
+// order: process binding, open windows, ListHeap, MainHeap.
+void ModuleDetach(bool processEnding = false);
 // True when start-up completed: both heaps and the scratch buffer exist.
 bool ModuleReady();

@@ -1,6 +1,7 @@
 #include "process/actions.h"
 
 #include "process/process_api.h"
+#include "process/thread_state.h"
 
 // The privilege a kill enables first.
 constexpr char DEBUG_PRIVILEGE[] = "SeDebugPrivilege";
@@ -27,26 +28,6 @@ static int PausedThreadCount;
 
 enum class ThreadOutcome { Suspended, Gone, Refused };
 enum class WalkOutcome { Settled, Changed, Failed };
-
-// Calls visit(thread id) for each thread of the process in a fresh system-wide
-// thread snapshot, until visit returns false. False when any of the tool-help
-// entry points is missing or no snapshot can be taken.
-template <class Visit> static bool WalkThreadsOf(DWORD processId, Visit visit) {
-    if (!ProcessApi.createToolhelp32Snapshot || !ProcessApi.thread32First ||
-        !ProcessApi.thread32Next || !ProcessApi.openThread) {
-        return false;
-    }
-    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (!snapshot || snapshot == INVALID_HANDLE_VALUE) return false;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ProcessApi.thread32First(snapshot, &entry); more;
-         more = ProcessApi.thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == processId && !visit(entry.th32ThreadID)) break;
-    }
-    CloseHandle(snapshot);
-    return true;
-}
 
 // Opens a thread of the process for suspend or resume. Null when it cannot be
 // opened (Refused, or Gone when its id names no thread any more), and also, where

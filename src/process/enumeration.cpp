@@ -4,6 +4,7 @@
 
 #include "process/identity.h"
 #include "process/process_api.h"
+#include "process/thread_state.h"
 #include "runtime/module_state.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
@@ -21,8 +22,8 @@ constexpr DWORD NAME_BUFFER_SIZE = MAX_PROCESS_TEXT + 1;
 // Room for the full image path, so that the base name is found even when the path
 // itself is longer than a result may be.
 constexpr DWORD IMAGE_PATH_SIZE = 1024;
-// First size of the tool-help name table; it doubles when full.
-constexpr SIZE_T NAME_TABLE_STEP = 4096;
+// First size of a tool-help table; it doubles when full.
+constexpr SIZE_T TABLE_STEP = 4096;
 
 // The current entry as read on one handle by the first query after the cursor moved.
 struct EntryRecord {
@@ -34,13 +35,23 @@ struct EntryRecord {
 };
 static EntryRecord Current;
 
-// Tool-help's process names, taken at most once per snapshot, when the first entry
-// that nothing else names is read. In MainHeap, packed: per process its id (4 bytes)
-// and its terminated name.
-static char* NameTable = nullptr;
-static SIZE_T NameTableSize = 0; // bytes allocated
-static SIZE_T NameTableUsed = 0; // bytes filled
-static bool NameTableTaken = false;
+// A table taken from a tool-help snapshot at most once per process snapshot, when
+// the first entry that needs it is read, and released at the end of the walk. In
+// MainHeap; it doubles when full.
+struct EntryTable {
+    char* data;
+    SIZE_T size; // bytes allocated
+    SIZE_T used; // bytes filled
+    bool taken;
+};
+// Per process its id (4 bytes) and its terminated name, packed: the names of the
+// processes that nothing else names.
+static EntryTable NameTable;
+// Per thread the id of its process and its own id: whether a process runs.
+struct ThreadEntry {
+    DWORD process, thread;
+};
+static EntryTable ThreadTable;
 
 static int32_t EntryCount() {
     return static_cast<int32_t>(SnapshotBytes / sizeof(DWORD));
@@ -115,59 +126,71 @@ static void ReadImageTexts(HANDLE process, EntryRecord& entry) {
     }
 }
 
-void ReleaseEntryNames() {
-    if (NameTable && MainHeap) HeapFree(MainHeap, 0, NameTable);
-    NameTable = nullptr;
-    NameTableSize = NameTableUsed = 0;
-    // A later entry that needs the names takes them afresh.
-    NameTableTaken = false;
+static void ReleaseTable(EntryTable& table) {
+    if (table.data && MainHeap) HeapFree(MainHeap, 0, table.data);
+    // A later entry that needs the table takes it afresh.
+    table = EntryTable{};
 }
 
-// Appends one process's name to the table, growing it; false when no memory can be had.
-static bool AddTableName(DWORD id, const char* name) {
-    const size_t length = TextLength(name, MAX_PROCESS_TEXT);
-    const SIZE_T needed = NameTableUsed + sizeof id + length + 1;
-    if (needed > NameTableSize) {
-        const SIZE_T size = NameTableSize ? 2 * NameTableSize : NAME_TABLE_STEP;
-        void* grown = GrowHeapBlock(MainHeap, NameTable, size);
-        if (!grown) return false;
-        NameTable = static_cast<char*>(grown);
-        NameTableSize = size;
-    }
-    char* at = NameTable + NameTableUsed;
-    memcpy(at, &id, sizeof id); // the table is packed: ids are not aligned
-    CopyText(at + sizeof id, length + 1, name);
-    NameTableUsed = needed;
-    return true;
+void ReleaseEntryTables() {
+    ReleaseTable(NameTable);
+    ReleaseTable(ThreadTable);
 }
 
-// Walks tool-help's process list once into the name table. A missing slot, a
-// failed snapshot or a lack of memory leaves the table with what it got.
-static void TakeNameTable() {
-    NameTableTaken = true;
-    if (!MainHeap || !ProcessApi.createToolhelp32Snapshot || !ProcessApi.process32First ||
-        !ProcessApi.process32Next) {
-        return;
+// Room for bytes more at the table's end, counted as filled; null, leaving the
+// table as it was, when no memory can be had.
+static char* TableRoom(EntryTable& table, SIZE_T bytes) {
+    const SIZE_T needed = table.used + bytes;
+    if (needed > table.size) {
+        SIZE_T size = table.size ? table.size : TABLE_STEP;
+        while (size < needed)
+            size *= 2;
+        void* grown = GrowHeapBlock(MainHeap, table.data, size);
+        if (!grown) return nullptr;
+        table.data = static_cast<char*>(grown);
+        table.size = size;
     }
-    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    char* room = table.data + table.used;
+    table.used = needed;
+    return room;
+}
+
+// Walks a tool-help snapshot of the given kind once into a table, with add(entry)
+// for each entry; add returns false when no memory can be had, which ends the walk.
+// A missing slot or a failed snapshot leaves the table with what it got.
+template <class Entry, class Add>
+static void TakeTable(EntryTable& table, DWORD kind, BOOL(WINAPI* first)(HANDLE, Entry*),
+                      BOOL(WINAPI* next)(HANDLE, Entry*), Add add) {
+    table.taken = true;
+    if (!MainHeap || !ProcessApi.createToolhelp32Snapshot || !first || !next) return;
+    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(kind, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return;
-    PROCESSENTRY32 process;
-    process.dwSize = sizeof process;
-    for (BOOL more = ProcessApi.process32First(snapshot, &process); more;
-         more = ProcessApi.process32Next(snapshot, &process)) {
-        process.szExeFile[MAX_PATH - 1] = '\0';
-        if (!AddTableName(process.th32ProcessID, process.szExeFile)) break;
+    Entry entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = first(snapshot, &entry); more && add(entry); more = next(snapshot, &entry)) {
     }
     CloseHandle(snapshot);
 }
 
 // The process's name in tool-help's list, into name; empty when it is not listed.
 static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
-    if (!NameTableTaken) TakeNameTable();
-    for (SIZE_T at = 0; at < NameTableUsed;) {
+    if (!NameTable.taken) {
+        TakeTable(NameTable, TH32CS_SNAPPROCESS, ProcessApi.process32First,
+                  ProcessApi.process32Next, [](PROCESSENTRY32& process) {
+                      process.szExeFile[MAX_PATH - 1] = '\0';
+                      const size_t length = TextLength(process.szExeFile, MAX_PROCESS_TEXT);
+                      char* at = TableRoom(NameTable, sizeof(DWORD) + length + 1);
+                      if (!at) return false;
+                      // Packed: ids are not aligned.
+                      memcpy(at, &process.th32ProcessID, sizeof(DWORD));
+                      CopyText(at + sizeof(DWORD), length + 1, process.szExeFile);
+                      return true;
+                  });
+    }
+    for (SIZE_T at = 0; at < NameTable.used;) {
         DWORD listed;
-        memcpy(&listed, NameTable + at, sizeof listed);
-        const char* text = NameTable + at + sizeof listed;
+        memcpy(&listed, NameTable.data + at, sizeof listed);
+        const char* text = NameTable.data + at + sizeof listed;
         if (listed == id) {
             CopyText(name, NAME_BUFFER_SIZE, text);
             return;
@@ -248,7 +271,7 @@ int32_t SnapshotProcessIds() {
     SnapshotBytes = bytes;
     Cursor = 0;
     Current.read = false;
-    ReleaseEntryNames();
+    ReleaseEntryTables();
     return EntryCount();
 }
 
@@ -259,9 +282,9 @@ int32_t NextProcessEntry() {
         return Cursor;
     }
     // Past the end the cursor rests on the last entry, whose answers stand; the
-    // walk is over, and with it the need for tool-help's names.
+    // walk is over, and with it the need for tool-help's tables.
     Cursor = EntryCount();
-    ReleaseEntryNames();
+    ReleaseEntryTables();
     return 0;
 }
 
@@ -285,4 +308,26 @@ size_t EntryWorkingSet() {
 
 uint64_t EntryCreationTime() {
     return CurrentEntry().created;
+}
+
+RunState EntryRunState() {
+    DWORD id = 0;
+    // The idle process's threads are the processors' idle loops.
+    if (!CurrentProcessId(id) || id == 0 || !CanReadSuspendCounts()) return RunState::Unknown;
+    if (!ThreadTable.taken) {
+        TakeTable(ThreadTable, TH32CS_SNAPTHREAD, ProcessApi.thread32First, ProcessApi.thread32Next,
+                  [](THREADENTRY32& thread) {
+                      auto* at = reinterpret_cast<ThreadEntry*>(
+                          TableRoom(ThreadTable, sizeof(ThreadEntry)));
+                      if (at) *at = {thread.th32OwnerProcessID, thread.th32ThreadID};
+                      return at != nullptr;
+                  });
+    }
+    const auto* threads = reinterpret_cast<const ThreadEntry*>(ThreadTable.data);
+    const SIZE_T count = ThreadTable.used / sizeof(ThreadEntry);
+    RunStateReader reader;
+    for (SIZE_T i = 0; i < count; ++i) {
+        if (threads[i].process == id && !reader.Read(threads[i].thread)) break;
+    }
+    return reader.State();
 }

@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "process/thread_state.h"
+
 // Longest name or path a query returns.
 constexpr uint32_t MAX_PROCESS_TEXT = 255;
 
@@ -35,6 +37,10 @@ size_t EntryWorkingSet();
 // other answers, before them: with the id it identifies the process they describe.
 // 0 when it could not be read.
 uint64_t EntryCreationTime();
-// Frees the tool-help name table if a walk left one; called before the module's
+// Whether the process at the cursor runs, from its threads' suspend counts in
+// one thread snapshot taken at most once per snapshot (when the first entry asks);
+// Unknown where the counts cannot be read.
+RunState EntryRunState();
+// Frees the tool-help tables if a walk left them; called before the module's
 // heaps are destroyed.
-void ReleaseEntryNames();
+void ReleaseEntryTables();

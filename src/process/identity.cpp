@@ -12,7 +12,10 @@ static HANDLE OpenForTimes(uint32_t processId) {
 
 uint64_t HandleCreationTime(HANDLE process) {
     FILETIME created = {}, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    if (!ProcessApi.getProcessTimes ||
+        !ProcessApi.getProcessTimes(process, &created, &exited, &kernel, &user)) {
+        return 0;
+    }
     return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 

@@ -39,8 +39,9 @@ int BindProcessApi() {
         ProcessApi.thirdBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
     }
 
-    // The tool-help functions, the image-name and thread-owner queries are looked up by name as
-    // well, so that a kernel32 without them still lets the library load.
+    // The tool-help functions and the image-name, thread-owner and times queries are
+    // looked up by name as well, so that a kernel32 without them still lets the
+    // library load.
     ProcessApi.kernel32Module = LoadLibraryA("kernel32.dll");
     if (HMODULE kernel32 = ProcessApi.kernel32Module) {
         BindSlot(ProcessApi.createToolhelp32Snapshot, kernel32, "CreateToolhelp32Snapshot");
@@ -51,7 +52,11 @@ int BindProcessApi() {
         BindSlot(ProcessApi.getProcessIdOfThread, kernel32, "GetProcessIdOfThread");
         BindSlot(ProcessApi.process32First, kernel32, "Process32First");
         BindSlot(ProcessApi.process32Next, kernel32, "Process32Next");
+        BindSlot(ProcessApi.getProcessTimes, kernel32, "GetProcessTimes");
     }
+    // ntdll is in every process from its start: no load, and nothing to give back.
+    BindSlot(ProcessApi.ntQueryInformationThread, GetModuleHandleA("ntdll.dll"),
+             "NtQueryInformationThread");
     return 0;
 }
 

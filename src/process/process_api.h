@@ -1,7 +1,7 @@
-// Run-time binding of the process-status, tool-help and image-name entry
-// points. The library does not import psapi.dll, the tool-help functions or
-// QueryFullProcessImageNameA: they are looked up by name at start-up, and a
-// missing one is a null slot that no operation calls.
+// Run-time binding of the process-status, tool-help, image-name and thread-state
+// entry points. The library does not import psapi.dll, the tool-help functions,
+// QueryFullProcessImageNameA or ntdll's queries: they are looked up by name at
+// start-up, and a missing one is a null slot that no operation calls.
 #pragma once
 
 #include <windows.h>
@@ -41,6 +41,10 @@ using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE process, DWORD flags, 
 using GetProcessIdOfThreadFn = DWORD(WINAPI*)(HANDLE thread);
 using Process32FirstFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
 using Process32NextFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
+using NtQueryInformationThreadFn = LONG(WINAPI*)(HANDLE thread, ULONG infoClass, void* info,
+                                                 ULONG size, ULONG* returned);
+using GetProcessTimesFn = BOOL(WINAPI*)(HANDLE process, FILETIME* created, FILETIME* exited,
+                                        FILETIME* kernel, FILETIME* user);
 
 // The binding table, in the order BindProcessApi fills it. Some slots have no
 // caller (the device-driver queries, EmptyWorkingSet, the second and third
@@ -77,6 +81,12 @@ struct ProcessApiTable {
     // image-name query can (the system's own, some protected ones).
     Process32FirstFn process32First;
     Process32NextFn process32Next;
+    // ntdll's thread query: from Windows 8.1 on it tells a thread's suspend count
+    // without touching the thread. Cleared when the system turns that question down.
+    NtQueryInformationThreadFn ntQueryInformationThread;
+    // Reads a process's creation time, which tells it from a later process with its
+    // id; bound like the others, so that a test can stand in for such a process.
+    GetProcessTimesFn getProcessTimes;
 };
 
 // All null until BindProcessApi runs.

@@ -10,6 +10,10 @@
 int32_t PendingEvent;
 int32_t EventSubtype;
 intptr_t EventControlValue;
+void (*SessionEndHandler)();
+// A close request or session end that WaitEvent has not returned yet; 0 for none.
+// The session's end outranks a close.
+static int32_t KeptRequest;
 // The message that WaitEvent took from the queue last.
 static MSG EventMessage;
 
@@ -21,6 +25,7 @@ void ResetEventState() {
     PendingEvent = 0;
     EventSubtype = 0;
     EventControlValue = 0;
+    KeptRequest = 0;
     EventMessage = MSG{};
 }
 
@@ -63,7 +68,17 @@ static bool IsKeyDown(int key) {
     return (GetKeyState(key) & 0x8000) != 0;
 }
 
+// Keeps a request until WaitEvent returns it.
+static void KeepRequest(int32_t code) {
+    if (KeptRequest != EV_ENDSESSION) KeptRequest = code;
+}
+
 int32_t WaitEvent() {
+    if (const int32_t kept = KeptRequest) {
+        KeptRequest = 0;
+        if (PendingEvent == kept) PendingEvent = 0;
+        return kept;
+    }
     EventSubtype = SUB_NONE;
     EventMessage = MSG{};
     GetMessageA(&EventMessage, nullptr, 0, 0);
@@ -75,6 +90,7 @@ int32_t WaitEvent() {
     }
     int32_t result = PendingEvent != 0 ? PendingEvent : static_cast<int32_t>(EventMessage.message);
     PendingEvent = 0;
+    if (result == KeptRequest) KeptRequest = 0;
     return result;
 }
 
@@ -200,12 +216,27 @@ LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         // Reported one message later, once the control's own handling is over.
         PostMessageA(hwnd, UM_POINTEREVENT, wParam, lParam);
         return 0;
-    case WM_MOVE:
     case WM_CLOSE:
+        // Kept as well: the system and scripts close programs this way, also while
+        // a message box is open, and a later notification must not make it go.
+        KeepRequest(EV_CLOSE);
+        [[fallthrough]];
+    case WM_MOVE:
     case WM_SIZE:
         // EV_MOVE, EV_CLOSE and EV_SIZE are the messages' own numbers. WM_CLOSE
         // never reaches DefWindowProcA: the program decides when to close.
         RecordEvent(static_cast<int32_t>(message));
+        return 0;
+    case WM_QUERYENDSESSION:
+        if (SessionEndHandler) SessionEndHandler();
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) {
+            // Sent, and handled inside GetMessageA, which does not return for it: a
+            // posted message lets the waiting WaitEvent return the kept request.
+            KeepRequest(EV_ENDSESSION);
+            PostMessageA(hwnd, WM_NULL, 0, 0);
+        }
         return 0;
     default: return NOT_HANDLED;
     }

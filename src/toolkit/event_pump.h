@@ -13,12 +13,22 @@ extern int32_t PendingEvent;       // last event recorded since WaitEvent last r
 extern int32_t EventSubtype;       // SUB_NONE at the start of every WaitEvent
 extern intptr_t EventControlValue; // control number or command of the last control event
 
-// Resets the event state (called at start-up). Cannot fail.
+// Called when the system asks whether the session may end (WM_QUERYENDSESSION),
+// before the toolkit's window answers yes: the one moment to put things in order
+// without asking, since the system may end the process soon after. Null for none;
+// set by the program.
+extern void (*SessionEndHandler)();
+
+// Resets the event state (called at start-up, and by a program before it opens its
+// window, so that no request of an earlier window is left). Cannot fail.
 void ResetEventState();
 // Waits for one message of the calling thread (GetMessageA), applies the active
 // window's accelerators, dispatches it and returns the event that its handling
 // recorded (the last one when several were), else the message's own identifier.
 // WM_QUIT is returned as its identifier like any message that records nothing.
+// A close request (EV_CLOSE) and a confirmed session end (EV_ENDSESSION) are never
+// lost: one that came while no WaitEvent ran (under a message box's own loop), or
+// that a later recording overwrote, is returned by the next WaitEvent at once.
 int32_t WaitEvent();
 // The control (or command) of the last control or command event; 0 before any.
 intptr_t EventControl();

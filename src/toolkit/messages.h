@@ -10,6 +10,8 @@
 constexpr int32_t EV_MOVE = 3;
 constexpr int32_t EV_SIZE = 5;
 constexpr int32_t EV_CLOSE = 16;
+// The session ends (WM_ENDSESSION, when the system confirms the end).
+constexpr int32_t EV_ENDSESSION = 22;
 constexpr int32_t EV_CONTROL = 13100;
 constexpr int32_t EV_COMMAND = 13101;
 constexpr int32_t EV_POINTER = 13102;

@@ -1,8 +1,10 @@
 // A seeded random session of real input on the real kelvor.dll: LIST, row
 // selections, PAUSE, RESUME and KILL (answered Yes or No), double clicks, Tab and
-// Shift+Tab, children killed from outside and new ones started. After every step
-// the children's real state, their rows' status and the enabled buttons are
-// checked against a small model of what the window must have done.
+// Shift+Tab, children killed, paused and resumed from outside, new ones started,
+// and the window closed (keeping what it paused paused) and opened again by a new
+// Main. After every step the children's real state, their rows' status and the
+// enabled buttons are checked against a small model of what the window must have
+// done: after LIST and after each command a row shows its process's real state.
 //
 // Prints its seed; KELVOR_SEED=N replays a session.
 #include <gtest/gtest.h>
@@ -25,18 +27,32 @@ namespace {
 constexpr int STEPS = 150;
 constexpr int MAX_LIVE_CHILDREN = 4;
 constexpr int CHILD_THREADS = 2;
+// The session suspends a child's threads from outside while they are suspended
+// fewer times than this.
+constexpr int MAX_OUTSIDE_PAUSES = 2;
 
-enum class Life { Running, Paused, EndedByWindow, EndedOutside };
+enum class Life { Live, EndedByWindow, EndedOutside };
 
 struct Child {
     std::unique_ptr<CountingChild> process = std::make_unique<CountingChild>();
-    Life life = Life::Running;
-    int row = -1;       // its row since the last LIST; -1 when it has none
-    std::string status; // what its row must show
+    Life life = Life::Live;
+    int suspended = 0;           // its threads' suspend count, whoever raised it
+    bool pausedByWindow = false; // paused by the open window and not resumed by it since
+    int row = -1;                // its row since the last LIST; -1 when it has none
+    std::string status;          // what its row must show
 };
 
 bool IsLive(const Child& child) {
-    return child.life == Life::Running || child.life == Life::Paused;
+    return child.life == Life::Live;
+}
+
+std::string RealStatus(const Child& child) {
+    return child.suspended > 0 ? "PAUSE" : "RUN";
+}
+
+// Paused by the window and still paused: the window asks about it when it closes.
+bool LeftPaused(const Child& child) {
+    return IsLive(child) && child.pausedByWindow && child.suspended > 0;
 }
 
 unsigned SessionSeed() {
@@ -51,7 +67,7 @@ class RandomSession : public ::testing::Test {
         seed = SessionSeed();
         random.seed(seed);
         printf("random session seed %u (replay with KELVOR_SEED=%u)\n", seed, seed);
-        ASSERT_TRUE(session.Start());
+        ASSERT_TRUE(session->Start());
     }
 
     // The child whose row is selected, or null.
@@ -69,7 +85,7 @@ class RandomSession : public ::testing::Test {
     std::string Buttons() {
         std::string mask;
         for (intptr_t b : {BTN_PAUSE, BTN_RESUME, BTN_KILL})
-            mask += session.IsEnabled(b) ? "1" : "0";
+            mask += session->IsEnabled(b) ? "1" : "0";
         return mask;
     }
 
@@ -86,32 +102,47 @@ class RandomSession : public ::testing::Test {
     // Answers the box that must be up now with its text, by a click on the button,
     // or by Enter where that is the default button; "" when all went as expected.
     std::string AnswerBox(const std::string& text, int button, bool enter = false) {
-        HWND box = session.WaitMessageBox(5000);
+        HWND box = session->WaitMessageBox(5000);
         if (!box) return "no message box \"" + text + "\"";
         const std::string shown = MessageBoxText(box);
         if (shown != text) return "the box says \"" + shown + "\", not \"" + text + "\"";
-        const bool answered = enter ? session.AnswerMessageBoxWithKey(box, VK_RETURN)
-                                    : session.AnswerMessageBox(box, button);
+        const bool answered = enter ? session->AnswerMessageBoxWithKey(box, VK_RETURN)
+                                    : session->AnswerMessageBox(box, button);
         return answered ? "" : "the box could not be answered";
+    }
+
+    // What PAUSE or RESUME does to a live child in the model: the row shows the
+    // real state after it.
+    void PauseOrResume(Child& child, bool pause) {
+        child.pausedByWindow = pause;
+        if (pause) {
+            ++child.suspended;
+        } else if (child.suspended > 0) {
+            // A resume lowers the count by one, whoever raised it.
+            --child.suspended;
+        }
+        child.status = RealStatus(child);
     }
 
     // What a command button does to the selected row in the model, with its box
     // answered; "" when the window did what the model expects.
     std::string Command(intptr_t button, bool doubleClick) {
         Child* child = Selected();
-        const std::string before = ExpectedButtons();
-        const bool enabled = before[button - BTN_PAUSE] == '1';
-        HWND control = session.button(button);
-        bool clicked = true;
+        const bool enabled = ExpectedButtons()[button - BTN_PAUSE] == '1';
+        HWND control = session->button(button);
+        // Clicks that the button took: each is one command (a disabled button takes
+        // none). The second click of a double click acts only if the first left the
+        // button enabled (a RESUME of a process paused twice).
+        int clicks = 0;
         if (doubleClick) {
+            clicks = session->DoubleClickControl(control);
             // A double click that the desktop turned into no click is tried once more.
-            if (session.DoubleClickControl(control) == 0 && enabled)
-                clicked = session.ClickControl(control);
+            if (clicks == 0 && enabled) clicks = session->ClickControl(control) ? 1 : -1;
         } else {
-            clicked = session.ClickControl(control);
+            clicks = session->ClickControl(control) ? (enabled ? 1 : 0) : -1;
         }
-        if (!clicked) return "the click was not taken";
-        if (!enabled) return "";
+        if (clicks < 0) return "the click was not taken";
+        if (!enabled) return clicks == 0 ? "" : "a disabled button took a click";
         const bool gone = child->life == Life::EndedOutside;
         if (button == BTN_KILL) {
             // No is the default answer: Enter gives it.
@@ -131,42 +162,109 @@ class RandomSession : public ::testing::Test {
             return AnswerBox(
                 pause ? "ERROR: can not pause process!" : "ERROR: can not resume process!", IDOK);
         }
-        child->life = pause ? Life::Paused : Life::Running;
-        child->status = pause ? "PAUSE" : "RUN";
+        for (int click = 0; click < clicks; ++click) {
+            if (click > 0 && ExpectedButtons()[button - BTN_PAUSE] != '1')
+                return "the second click acted on a disabled button";
+            PauseOrResume(*child, pause);
+        }
         return "";
     }
 
     std::string List(bool doubleClick) {
-        HWND list = session.button(BTN_LIST);
-        if (!(doubleClick ? session.DoubleClickControl(list) > 0 || session.ClickControl(list)
-                          : session.ClickControl(list))) {
+        HWND list = session->button(BTN_LIST);
+        if (!(doubleClick ? session->DoubleClickControl(list) > 0 || session->ClickControl(list)
+                          : session->ClickControl(list))) {
             return "LIST was not clicked";
         }
         selected = -1;
         for (Child& child : children) {
-            child.row = IsLive(child) ? session.RowOfProcess(child.process->id()) : -1;
-            child.status = child.life == Life::Paused ? "PAUSE" : "RUN";
+            child.row = IsLive(child) ? session->RowOfProcess(child.process->id()) : -1;
+            child.status = RealStatus(child);
             if (IsLive(child) && child.row < 0) return "a live child is not listed";
         }
         return "";
+    }
+
+    // Suspends or resumes a live child's threads behind the window's back; its
+    // row shows the change only after the next LIST or command.
+    std::string FromOutside(bool pause) {
+        std::vector<int> fit = Matching([](const Child& c) { return IsLive(c); });
+        std::vector<int> eligible;
+        for (int i : fit) {
+            const Child& c = children[i];
+            if (pause ? c.suspended < MAX_OUTSIDE_PAUSES : c.suspended > 0) eligible.push_back(i);
+        }
+        if (eligible.empty()) {
+            history.push_back("(nothing to do)");
+            return "";
+        }
+        Child& child = children[eligible[Pick(static_cast<int>(eligible.size()))]];
+        history.push_back("child " + std::to_string(&child - children.data()) +
+                          (pause ? " paused from outside" : " resumed from outside"));
+        if (!SuspendEveryThread(child.process->id(), pause)) return "its threads did not open";
+        child.suspended += pause ? 1 : -1;
+        return "";
+    }
+
+    // Closes the window, answering the question about what it left paused (asked
+    // only when there is such a process); "" when all went as the model expects.
+    std::string CloseWindow(bool resume) {
+        bool asked = false;
+        for (const Child& child : children)
+            asked |= LeftPaused(child);
+        session->RequestClose();
+        if (asked) {
+            std::string problem = AnswerBox("Processes paused here are still paused. Resume them?",
+                                            resume ? IDYES : IDNO);
+            if (!problem.empty()) return problem;
+        }
+        if (session->WaitMainReturn() != 1) return "Main did not return 1";
+        for (Child& child : children) {
+            if (resume && LeftPaused(child)) --child.suspended;
+            child.pausedByWindow = false;
+            child.row = -1;
+        }
+        selected = -1;
+        return "";
+    }
+
+    // The window closed (No to the question) and a new Main opened: the processes
+    // that the old one paused stay paused, and the new one has no rows yet.
+    std::string Reopen() {
+        history.push_back("close, No, and a new window");
+        std::string problem = CloseWindow(false);
+        if (!problem.empty()) return problem;
+        session = std::make_unique<TaskManagerSession>();
+        return session->Start() ? "" : "the new window did not open";
     }
 
     // One random step; "" when the window did what the model expects.
     std::string Step() {
         const std::vector<int> listed = Matching([](const Child& c) { return c.row >= 0; });
         const std::vector<int> live = Matching(IsLive);
-        switch (Pick(10)) {
+        // Kinds of step, weighted by how many numbers each takes. A command needs a
+        // selected row and a selection a listed one: without them the step does what
+        // they need first.
+        int kind = Pick(22);
+        if (kind >= 5 && kind <= 12 && !Selected()) kind = 1;
+        if (kind >= 1 && kind <= 4 && listed.empty()) kind = 0;
+        switch (kind) {
         case 0: history.push_back("LIST"); return List(false);
         case 1:
         case 2:
-            if (listed.empty()) break;
-            selected = listed[Pick(static_cast<int>(listed.size()))];
-            history.push_back("select the row of child " + std::to_string(selected));
-            return session.ClickRow(children[selected].row) ? "" : "the row was not clicked";
         case 3:
         case 4:
-        case 5: {
-            if (!Selected()) break;
+            selected = listed[Pick(static_cast<int>(listed.size()))];
+            history.push_back("select the row of child " + std::to_string(selected));
+            return session->ClickRow(children[selected].row) ? "" : "the row was not clicked";
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+        case 10:
+        case 11:
+        case 12: {
             const intptr_t button = BTN_PAUSE + Pick(3);
             const bool twice = Pick(3) == 0;
             const char* names[] = {"PAUSE", "RESUME", "KILL"};
@@ -174,8 +272,8 @@ class RandomSession : public ::testing::Test {
                               names[button - BTN_PAUSE]);
             return Command(button, twice);
         }
-        case 6: history.push_back("double click LIST"); return List(true);
-        case 7:
+        case 13: history.push_back("double click LIST"); return List(true);
+        case 14:
             if (live.empty()) break;
             {
                 const int victim = live[Pick(static_cast<int>(live.size()))];
@@ -184,27 +282,32 @@ class RandomSession : public ::testing::Test {
                 children[victim].life = Life::EndedOutside;
             }
             return "";
-        case 8:
+        case 15:
             if (static_cast<int>(live.size()) >= MAX_LIVE_CHILDREN) break;
             history.push_back("child " + std::to_string(children.size()) + " started");
             children.emplace_back();
             return children.back().process->Start(CHILD_THREADS) ? "" : "the child did not start";
-        case 9: {
+        case 16: {
             const bool back = Pick(2) == 0;
             history.push_back(back ? "Shift+Tab" : "Tab");
-            if (!session.Activate()) return "the window did not come to the front";
+            if (!session->Activate()) return "the window did not come to the front";
             TapKey(VK_TAB, back);
-            if (!session.WaitIdle()) return "the window does not answer";
+            if (!session->WaitIdle()) return "the window does not answer";
             GUITHREADINFO info = {};
             info.cbSize = sizeof info;
-            GetGUIThreadInfo(session.mainThreadId(), &info);
+            GetGUIThreadInfo(session->mainThreadId(), &info);
             HWND focus = info.hwndFocus;
-            if (focus != session.list() &&
-                !(IsChild(session.window(), focus) && IsWindowEnabled(focus))) {
+            if (focus != session->list() &&
+                !(IsChild(session->window(), focus) && IsWindowEnabled(focus))) {
                 return "the focus went to neither the list nor an enabled button";
             }
             return "";
         }
+        case 17:
+        case 18: return FromOutside(true);
+        case 19:
+        case 20: return FromOutside(false);
+        case 21: return Reopen();
         }
         history.push_back("(nothing to do)");
         return "";
@@ -212,8 +315,8 @@ class RandomSession : public ::testing::Test {
 
     // The window and the children against the model; "" when they agree.
     std::string Check() {
-        if (!session.WaitIdle(5000)) return "the window does not answer";
-        if (HWND box = session.WaitMessageBox(0)) {
+        if (!session->WaitIdle(5000)) return "the window does not answer";
+        if (HWND box = session->WaitMessageBox(0)) {
             return "an unexpected box: " + MessageBoxText(box);
         }
         if (Buttons() != ExpectedButtons()) {
@@ -222,8 +325,8 @@ class RandomSession : public ::testing::Test {
         for (size_t i = 0; i < children.size(); ++i) {
             Child& child = children[i];
             const std::string name = "child " + std::to_string(i) + ": ";
-            if (child.row >= 0 && session.Cell(child.row, COL_STATUS) != child.status) {
-                return name + "its row shows " + session.Cell(child.row, COL_STATUS) +
+            if (child.row >= 0 && session->Cell(child.row, COL_STATUS) != child.status) {
+                return name + "its row shows " + session->Cell(child.row, COL_STATUS) +
                        ", expected " + child.status;
             }
             CountingChild& process = *child.process;
@@ -233,42 +336,27 @@ class RandomSession : public ::testing::Test {
                     return name + "ended with a code other than 0";
             }
             if (!IsLive(child)) continue;
-            const int expected = child.life == Life::Paused ? 1 : 0;
-            for (DWORD thread : ThreadIdsOf(process.id())) {
-                if (SuspendCountOf(thread) != expected) {
-                    return name + "thread " + std::to_string(thread) + " is suspended " +
-                           std::to_string(SuspendCountOf(thread)) + " times, expected " +
-                           std::to_string(expected);
-                }
+            if (!EveryThreadSuspended(process.id(), child.suspended)) {
+                return name + "its threads are not all suspended " +
+                       std::to_string(child.suspended) + " times";
             }
-            if (expected == 0 && !process.AllCount()) return name + "does not count";
+            if (child.suspended == 0 && !process.AllCount()) return name + "does not count";
         }
         return "";
     }
 
-    // At the close, the window asks to resume what it left paused.
+    // At the close, the window asks to resume what it left paused; the children
+    // are then as the answer says.
     std::string CloseAndCheck() {
-        const std::vector<int> paused =
-            Matching([](const Child& c) { return c.life == Life::Paused; });
         const bool yes = Pick(2) == 0;
-        history.push_back(paused.empty() ? "close"
-                          : yes          ? "close, resume Yes"
-                                         : "close, resume No");
-        session.RequestClose();
-        if (!paused.empty()) {
-            std::string problem = AnswerBox("Processes paused here are still paused. Resume them?",
-                                            yes ? IDYES : IDNO);
-            if (!problem.empty()) return problem;
+        history.push_back(yes ? "close, resume Yes (if asked)" : "close, resume No (if asked)");
+        std::string problem = CloseWindow(yes);
+        for (size_t i = 0; problem.empty() && i < children.size(); ++i) {
+            const Child& child = children[i];
+            if (IsLive(child) && !EveryThreadSuspended(child.process->id(), child.suspended))
+                problem = "child " + std::to_string(i) + " was not left as the answer says";
         }
-        if (session.WaitMainReturn() != 1) return "Main did not return 1";
-        for (int i : paused) {
-            for (DWORD thread : ThreadIdsOf(children[i].process->id())) {
-                if (SuspendCountOf(thread) != (yes ? 0 : 1)) {
-                    return "child " + std::to_string(i) + " was not left as the answer says";
-                }
-            }
-        }
-        return "";
+        return problem;
     }
 
     std::string History() const {
@@ -278,7 +366,7 @@ class RandomSession : public ::testing::Test {
         return text.str();
     }
 
-    TaskManagerSession session;
+    std::unique_ptr<TaskManagerSession> session = std::make_unique<TaskManagerSession>();
     std::mt19937 random;
     unsigned seed = 0;
     std::vector<Child> children;
@@ -286,7 +374,7 @@ class RandomSession : public ::testing::Test {
     std::vector<std::string> history;
 };
 
-TEST_F(RandomSession, EveryClickActsOnceOnTheProcessItsRowShows) {
+TEST_F(RandomSession, EveryClickActsOnceAndRowsShowTheRealState) {
     children.resize(2);
     for (Child& child : children)
         ASSERT_TRUE(child.process->Start(CHILD_THREADS));

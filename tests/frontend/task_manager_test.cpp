@@ -292,6 +292,12 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
     EXPECT_TRUE(child.StaysStill(300));
     // The buttons follow the new status at once.
     EXPECT_EQ(Buttons(), "011");
+    // A PAUSE that reaches the paused row anyway (a click as the button was being
+    // disabled) does not suspend its threads again.
+    PostMessageA(session.window(), WM_COMMAND, MAKEWPARAM(BTN_PAUSE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(session.button(BTN_PAUSE)));
+    ASSERT_TRUE(session.WaitIdle());
+    EXPECT_TRUE(EveryThreadSuspended(child.id(), 1));
 
     ASSERT_TRUE(Press(BTN_RESUME));
     ASSERT_EQ(session.Cell(row, COL_STATUS), "RUN");
@@ -487,10 +493,10 @@ TEST_F(TaskManager, ASecondMainWhileOneRunsReturnsAtOnce) {
     EXPECT_EQ(again.Close(), 1);
 }
 
-// Closes the session's window, answers the question about paused processes and
-// returns Main's result.
-int CloseAnsweringResume(TaskManagerSession& window, int answer) {
-    window.RequestClose();
+// Closes the session's window (unless a close is under way already), answers the
+// question about paused processes and returns Main's result.
+int CloseAnsweringResume(TaskManagerSession& window, int answer, bool requestClose = true) {
+    if (requestClose) window.RequestClose();
     HWND box = window.WaitMessageBox();
     if (!box) return -2;
     EXPECT_EQ(MessageBoxText(box), "Processes paused here are still paused. Resume them?");
@@ -515,6 +521,55 @@ TEST_F(TaskManager, ClosingAsksToResumeWhatTheWindowPaused) {
     EXPECT_EQ(CloseAnsweringResume(again, IDNO), 1);
     for (DWORD thread : ThreadIdsOf(child.id()))
         EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
+}
+
+TEST_F(TaskManager, ACloseRequestUnderABoxClosesTheWindowOnceTheBoxIsAnswered) {
+    // As the system or a script closes a program: WM_CLOSE, here while the KILL
+    // question is open, and after it a notification of the list (as when it gets
+    // the focus back), which must not make the request go.
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    PauseRow(row);
+    ASSERT_TRUE(Press(BTN_KILL));
+    HWND box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    PostMessageA(session.window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(session.WaitIdle());
+    LVITEMA unfocused = {};
+    unfocused.stateMask = LVIS_FOCUSED;
+    SendMessageA(session.list(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&unfocused));
+    ASSERT_TRUE(session.AnswerMessageBox(box, IDNO));
+    // The window closes as if the request came now: it asks about what it paused.
+    EXPECT_EQ(CloseAnsweringResume(session, IDYES, false), 1);
+    EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+}
+
+TEST_F(TaskManager, SessionEndResumesWhatTheWindowPausedAndEndsMain) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    PauseRow(row);
+    // The system asks first: the window resumes without a question and says yes.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(session.window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000,
+                                    &answer));
+    EXPECT_EQ(answer, DWORD_PTR(TRUE));
+    EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+    EXPECT_TRUE(child.AllCount());
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
+    // Then it confirms the end: Main closes the window and returns.
+    ASSERT_TRUE(
+        SendMessageTimeoutA(session.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer));
+    EXPECT_EQ(session.WaitMainReturn(), 1);
+}
+
+TEST(TaskManagerHost, AHostThatEndsUnderTheWindowResumesWhatItPaused) {
+    CountingChild child;
+    ASSERT_TRUE(child.Start(2));
+    // The host pauses the child from its window, then ends from its main thread.
+    ChildProcess host;
+    ASSERT_TRUE(host.Start("exiting_host.exe", std::to_string(child.id()).c_str()));
+    ASSERT_TRUE(host.WaitForExit(60000));
+    ASSERT_EQ(host.ExitCode(), 0u) << "the host did not pause the child";
+    EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+    EXPECT_TRUE(child.AllCount());
 }
 
 // The window with the Main linked into this program, whose binding table takes
@@ -578,6 +633,36 @@ TEST_F(TaskManagerWithFakes, AThreadIdThatPassedToAnotherProcessIsLeftAlone) {
         EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
     OpenThreadRedirects.clear();
     ASSERT_TRUE(Press(BTN_RESUME));
+}
+
+// Every process's creation time one tick later: as if the id of each row had
+// passed to a process started since the LIST.
+BOOL WINAPI LaterCreationTime(HANDLE process, FILETIME* created, FILETIME* exited, FILETIME* kernel,
+                              FILETIME* user) {
+    const BOOL read = GetProcessTimes(process, created, exited, kernel, user);
+    ++created->dwLowDateTime;
+    return read;
+}
+
+TEST_F(TaskManagerWithFakes, ARowWhoseIdNowNamesANewerProcessIsRefused) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    PauseRow(row);
+    {
+        SavedProcessApi saved;
+        ProcessApi.getProcessTimes = LaterCreationTime;
+        ExpectErrorBox(BTN_RESUME, "ERROR: can not resume process!");
+        ASSERT_NO_FATAL_FAILURE(KillAnsweredYes());
+        ExpectErrorBoxShown("ERROR: can not kill process!");
+        EXPECT_TRUE(EveryThreadSuspended(child.id(), 1));
+    }
+    ASSERT_TRUE(Press(BTN_RESUME));
+    ASSERT_EQ(session.Cell(row, COL_STATUS), "RUN");
+    SavedProcessApi saved;
+    ProcessApi.getProcessTimes = LaterCreationTime;
+    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
+    EXPECT_TRUE(child.AllCount());
+    EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
 }
 
 BOOL WINAPI OnlyIdZero(DWORD* ids, DWORD, DWORD* written) {

@@ -159,6 +159,25 @@ int SuspendCountOf(DWORD threadId) {
     return previous == static_cast<DWORD>(-1) ? -1 : static_cast<int>(previous);
 }
 
+bool EveryThreadSuspended(DWORD processId, int times) {
+    const std::vector<DWORD> threads = ThreadIdsOf(processId);
+    for (DWORD thread : threads) {
+        if (SuspendCountOf(thread) != times) return false;
+    }
+    return !threads.empty();
+}
+
+bool SuspendEveryThread(DWORD processId, bool suspend) {
+    bool all = true;
+    for (DWORD id : ThreadIdsOf(processId)) {
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, id);
+        all =
+            all && thread && (suspend ? SuspendThread(thread) : ResumeThread(thread)) != DWORD(-1);
+        if (thread) CloseHandle(thread);
+    }
+    return all;
+}
+
 SIZE_T SystemWorkingSet(HANDLE process) {
     // Taken from kernel32 by name: the test programs do not link psapi.dll.
     using MemoryInfoFn = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);

@@ -77,6 +77,11 @@ std::vector<DWORD> ThreadIdsOf(DWORD processId);
 // A thread's suspend count, read by suspending and resuming it once; -1 when it
 // cannot be opened.
 int SuspendCountOf(DWORD threadId);
+// True when the process has threads and each has this suspend count.
+bool EveryThreadSuspended(DWORD processId, int times);
+// Suspends, or resumes, every thread of the process once, as another tool would;
+// false when a thread cannot be opened. Only for a process that the caller holds.
+bool SuspendEveryThread(DWORD processId, bool suspend);
 // The working-set size the system reports for a process (kernel32's own
 // memory-information call, not the one under test); 0 when it cannot be read.
 SIZE_T SystemWorkingSet(HANDLE process);

@@ -1,5 +1,5 @@
-// Tables of process identities (id and creation time) for the front end: what LIST
-// learnt about the process of each row, and which of them this window had paused.
+// Tables of process identities (id and creation time): what LIST learnt about the
+// process of each row, and which processes this module paused.
 #pragma once
 
 #include <stdint.h>
@@ -22,6 +22,9 @@ struct IdentityTable {
 bool AppendIdentity(IdentityTable& table, const ProcessIdentity& identity);
 // The entry at an index; null when the table holds none there.
 const ProcessIdentity* IdentityAt(const IdentityTable& table, intptr_t index);
+// Removes the entries with this id and creation time (the last entry takes the
+// place of each).
+void RemoveIdentity(IdentityTable& table, const ProcessIdentity& identity);
 // True when the table holds an entry with this id and this known creation time.
 bool HoldsIdentity(const IdentityTable& table, const ProcessIdentity& identity);
 // Gives the table's memory back; the table is empty afterwards. A table whose
