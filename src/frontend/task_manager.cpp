@@ -36,7 +36,11 @@ struct Selection {
 
 // The lowest-index selected row and its status word.
 static Selection ScanSelection() {
-    Selection selection{-1, ""};
+    // Set field by field: an initialiser list would be kept as a template in the
+    // DLL's data, a section of its own for twenty bytes.
+    Selection selection;
+    selection.row = -1;
+    selection.status[0] = '\0';
     for (intptr_t row = CountRows(LIST_PROCESSES) - 1; row >= 0; --row) {
         if (GetRowState(LIST_PROCESSES, row) == 0) continue;
         ScratchMark mark;
@@ -125,10 +129,13 @@ static void ShowRowState(intptr_t row, uint32_t id) {
 // Pause and resume: act on the row's process while HoldRowProcess holds it, then
 // show its state or report the failure. A resume lowers each thread's suspend count
 // by one, whoever raised it: a process paused twice elsewhere still shows "PAUSE".
+// A process that the system marks critical is not paused: it may serve every
+// window of the session, this one's included, which could then never resume it.
 static void ActOnRow(intptr_t row, bool pause) {
     uint32_t id = 0;
     HANDLE held = HoldRowProcess(row, id);
-    const bool done = held && (pause ? SuspendProcessThreads(id) : ResumeProcessThreads(id));
+    const bool done = held && !(pause && IsCriticalProcess(held)) &&
+                      (pause ? SuspendProcessThreads(id) : ResumeProcessThreads(id));
     if (done) {
         if (pause) {
             NotePaused(*RowIdentity(row));
@@ -157,10 +164,20 @@ static int32_t KillProcess(uint32_t id) {
     return TerminateProcessById(id, 0);
 }
 
+// True when the row's process can be held and the system marks it critical.
+static bool RowIsCritical(intptr_t row) {
+    uint32_t id = 0;
+    HANDLE held = HoldRowProcess(row, id);
+    const bool critical = held && IsCriticalProcess(held);
+    ReleaseProcess(held);
+    return critical;
+}
+
 static void KillRow(intptr_t row) {
     constexpr const char* error = "ERROR: can not kill process!";
-    // Nothing to ask about a row that cannot be acted on.
-    if (!RowIdentity(row)) {
+    // Nothing to ask about a row that cannot be acted on, nor about a process whose
+    // end would stop the system: one Yes must not lose every program's work.
+    if (!RowIdentity(row) || RowIsCritical(row)) {
         AskUser(error, MB_OK);
         return;
     }

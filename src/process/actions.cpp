@@ -155,6 +155,20 @@ int32_t ResumeProcessThreads(uint32_t processId) {
     return resumed ? 1 : 0;
 }
 
+bool IsCriticalProcess(HANDLE process) {
+    BOOL critical = FALSE;
+    if (ProcessApi.isProcessCritical && ProcessApi.isProcessCritical(process, &critical)) {
+        return critical != FALSE;
+    }
+    // ProcessBreakOnTermination: nonzero when the process's end stops the system.
+    constexpr ULONG BREAK_ON_TERMINATION_CLASS = 29;
+    ULONG breaks = 0;
+    return ProcessApi.ntQueryInformationProcess &&
+           ProcessApi.ntQueryInformationProcess(process, BREAK_ON_TERMINATION_CLASS, &breaks,
+                                                sizeof breaks, nullptr) >= 0 &&
+           breaks != 0;
+}
+
 // A privilege enabled for one operation: the token, and the state that the
 // enabling changed, to be put back by RestorePrivilege.
 struct EnabledPrivilege {

@@ -15,6 +15,10 @@ int32_t SuspendProcessThreads(uint32_t processId);
 // Resumes every thread of the process in one snapshot walk; 1 when at least one
 // thread of it was resumed, else 0.
 int32_t ResumeProcessThreads(uint32_t processId);
+// True when the system marks the process, open with limited query access, critical:
+// its end stops the system and a pause of it can hang the whole session. False
+// where the system does not say.
+bool IsCriticalProcess(HANDLE process);
 // Terminates the process with the exit code, with the debug privilege enabled while
 // the process is opened and put back as it was right after. TerminateProcess's
 // result, or 0 when the process cannot be opened.

@@ -96,14 +96,15 @@ using ModuleTextFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR text, 
 
 // Reads a text about the process's module (its base name or its full path) into
 // text, terminated. The text is what the call reports as written: empty when it
-// wrote nothing, never longer than the buffer.
+// wrote nothing, never longer than the buffer, and without a letter that the
+// call's own cut left in part.
 static void ReadModuleText(HANDLE process, HMODULE module, ModuleTextFn read,
                            char (&text)[NAME_BUFFER_SIZE]) {
     text[0] = '\0';
     if (!read) return;
     DWORD length = read(process, module, text, MAX_PROCESS_TEXT);
     if (length > MAX_PROCESS_TEXT) length = MAX_PROCESS_TEXT;
-    text[length] = '\0';
+    text[WholeCharactersLength(text, length)] = '\0';
 }
 
 // Fills whichever of name and path psapi left empty from the process's full image

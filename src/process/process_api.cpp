@@ -53,10 +53,12 @@ int BindProcessApi() {
         BindSlot(ProcessApi.process32First, kernel32, "Process32First");
         BindSlot(ProcessApi.process32Next, kernel32, "Process32Next");
         BindSlot(ProcessApi.getProcessTimes, kernel32, "GetProcessTimes");
+        BindSlot(ProcessApi.isProcessCritical, kernel32, "IsProcessCritical");
     }
     // ntdll is in every process from its start: no load, and nothing to give back.
-    BindSlot(ProcessApi.ntQueryInformationThread, GetModuleHandleA("ntdll.dll"),
-             "NtQueryInformationThread");
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    BindSlot(ProcessApi.ntQueryInformationThread, ntdll, "NtQueryInformationThread");
+    BindSlot(ProcessApi.ntQueryInformationProcess, ntdll, "NtQueryInformationProcess");
     return 0;
 }
 

@@ -45,6 +45,9 @@ using NtQueryInformationThreadFn = LONG(WINAPI*)(HANDLE thread, ULONG infoClass,
                                                  ULONG size, ULONG* returned);
 using GetProcessTimesFn = BOOL(WINAPI*)(HANDLE process, FILETIME* created, FILETIME* exited,
                                         FILETIME* kernel, FILETIME* user);
+using IsProcessCriticalFn = BOOL(WINAPI*)(HANDLE process, BOOL* critical);
+using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE process, ULONG infoClass, void* info,
+                                                  ULONG size, ULONG* returned);
 
 // The binding table, in the order BindProcessApi fills it. Some slots have no
 // caller (the device-driver queries, EmptyWorkingSet, the second and third
@@ -87,6 +90,10 @@ struct ProcessApiTable {
     // Reads a process's creation time, which tells it from a later process with its
     // id; bound like the others, so that a test can stand in for such a process.
     GetProcessTimesFn getProcessTimes;
+    // Whether the system marks a process critical (its end stops the system): kernel32's
+    // question from Windows 8.1 on, ntdll's process query before.
+    IsProcessCriticalFn isProcessCritical;
+    NtQueryInformationProcessFn ntQueryInformationProcess;
 };
 
 // All null until BindProcessApi runs.

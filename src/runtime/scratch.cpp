@@ -61,6 +61,8 @@ char* ScratchCommitText() {
     if (room == 0) return ScratchEmptyText();
     char* start = ScratchFreeEnd;
     size_t length = TextLength(start, room - 1);
+    // A text that fills the room was cut by whoever wrote it, maybe inside a letter.
+    if (length == room - 1) length = WholeCharactersLength(start, length);
     ScratchFreeEnd += length;
     *ScratchFreeEnd = '\0';
     return start;

@@ -29,8 +29,8 @@ char* ScratchPutText(const char* text, size_t limit = SCRATCH_BUFFER_SIZE);
 // to its terminator and returns where it starts; bounded by the room left.
 char* ScratchJoinText(const char* first, const char* second);
 // Moves the free end past a text that a caller has just written at it (its length is
-// measured up to the terminator, bounded by the block), writes the terminator and returns
-// where the text starts.
+// measured up to the terminator, bounded by the block, and a text cut there loses a
+// letter it holds in part), writes the terminator and returns where the text starts.
 char* ScratchCommitText();
 // Keeps the text that ends at the free end: moves the free end one past its
 // terminator, so that further results are written after it. Does nothing when

@@ -1,11 +1,28 @@
 #include "runtime/text.h"
 
+#include <windows.h>
+
+// value / 10, and the remainder, in 16-bit steps: a 32-bit build would otherwise
+// take the compiler's 64-bit division routines, and their unwind tables, into the
+// DLL for a few numbers.
+static uint64_t DivideByTen(uint64_t value, uint32_t& remainder) {
+    uint64_t quotient = 0;
+    remainder = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        const uint32_t part = (remainder << 16) | static_cast<uint32_t>((value >> shift) & 0xFFFF);
+        quotient |= static_cast<uint64_t>(part / 10) << shift;
+        remainder = part % 10;
+    }
+    return quotient;
+}
+
 size_t FormatUnsigned(uint64_t value, char (&out)[DECIMAL_TEXT_SIZE]) {
     char digits[DECIMAL_TEXT_SIZE];
     size_t n = 0;
     do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
+        uint32_t digit;
+        value = DivideByTen(value, digit);
+        digits[n++] = static_cast<char>('0' + digit);
     } while (value != 0);
     for (size_t i = 0; i < n; ++i)
         out[i] = digits[n - 1 - i];
@@ -57,9 +74,22 @@ size_t CopyText(char* out, size_t size, const char* text) {
     if (text) {
         for (; n + 1 < size && text[n]; ++n)
             out[n] = text[n];
+        if (text[n]) n = WholeCharactersLength(out, n);
     }
     out[n] = '\0';
     return n;
+}
+
+size_t WholeCharactersLength(const char* text, size_t length) {
+    if (GetACP() != CP_UTF8) return length;
+    // Back over the continuation bytes (10xxxxxx) at the end to the letter's first byte.
+    size_t lead = length;
+    while (lead > 0 && length - lead < 4 && (text[lead - 1] & 0xC0) == 0x80)
+        --lead;
+    if (lead == 0) return length;
+    const auto first = static_cast<unsigned char>(text[--lead]);
+    const size_t letter = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    return length - lead < letter ? lead : length;
 }
 
 size_t TextLength(const char* text, size_t limit) {

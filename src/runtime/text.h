@@ -23,9 +23,15 @@ int32_t ParseDecimal(const char* text);
 // Exact, whole, case-sensitive comparison; a null text equals only a null text.
 bool TextEquals(const char* a, const char* b);
 
-// Copies at most size - 1 characters of text into out and terminates it (size > 0).
-// Returns the number of characters copied.
+// Copies at most size - 1 bytes of text into out and terminates it (size > 0); a
+// text cut short is cut before a whole character (WholeCharactersLength). Returns
+// the number of bytes copied.
 size_t CopyText(char* out, size_t size, const char* text);
+// The length of the first length bytes of text without a character that they hold
+// only in part: where the ANSI code page is UTF-8 (a program that declares it), a
+// letter is up to four bytes, and a cut inside one would leave a broken letter.
+// In any other code page, length itself.
+size_t WholeCharactersLength(const char* text, size_t length);
 
 // Length of text, but at most limit; 0 for a null text.
 size_t TextLength(const char* text, size_t limit);

@@ -665,6 +665,47 @@ TEST_F(TaskManagerWithFakes, ARowWhoseIdNowNamesANewerProcessIsRefused) {
     EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
 }
 
+// The process that the fakes below report as critical, as the system reports its own.
+DWORD CriticalProcessId = 0;
+BOOL WINAPI CriticalByQuestion(HANDLE process, BOOL* critical) {
+    *critical = GetProcessId(process) == CriticalProcessId;
+    return TRUE;
+}
+LONG WINAPI CriticalByBreakOnTermination(HANDLE process, ULONG infoClass, void* info, ULONG size,
+                                         ULONG*) {
+    constexpr ULONG BREAK_ON_TERMINATION = 29;
+    if (infoClass != BREAK_ON_TERMINATION || size != sizeof(ULONG)) return LONG(0xC0000003);
+    *static_cast<ULONG*>(info) = GetProcessId(process) == CriticalProcessId;
+    return 0;
+}
+
+TEST_F(TaskManagerWithFakes, AProcessTheSystemMarksCriticalIsNeitherPausedNorKilled) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    CriticalProcessId = child.id();
+    struct Way {
+        const char* name;
+        void (*mark)();
+    } ways[] = {
+        {"IsProcessCritical", [] { ProcessApi.isProcessCritical = CriticalByQuestion; }},
+        {"break on termination",
+         [] {
+             ProcessApi.isProcessCritical = nullptr;
+             ProcessApi.ntQueryInformationProcess = CriticalByBreakOnTermination;
+         }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        SavedProcessApi saved;
+        way.mark();
+        ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+        ExpectErrorBox(BTN_KILL, "ERROR: can not kill process!"); // no question first
+        EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
+        EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+        EXPECT_TRUE(child.AllCount());
+        EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
+    }
+}
+
 BOOL WINAPI OnlyIdZero(DWORD* ids, DWORD, DWORD* written) {
     ids[0] = 0;
     *written = sizeof(DWORD);

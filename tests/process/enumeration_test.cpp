@@ -391,6 +391,30 @@ TEST_F(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
     EXPECT_EQ(ScratchFreeEnd, end - 1);
 }
 
+TEST_F(EnumerationFakes, CutsLeaveNoPartOfALetter) {
+    ASSERT_EQ(GetACP(), UINT(CP_UTF8)) << "the test programs declare UTF-8 as their code page";
+    ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
+    std::string cyrillic, chinese;
+    for (int i = 0; i < 200; ++i) {
+        cyrillic += "Ж"; // two bytes
+        chinese += "中"; // three bytes
+    }
+    // psapi's name, cut by the call itself inside a letter.
+    ProcessApi.getModuleBaseNameA = FakeModuleText;
+    FakeText = cyrillic.c_str();
+    FakeLength = MAX_PROCESS_TEXT;
+    EXPECT_EQ(Name(), cyrillic.substr(0, 254));
+    // The image path, cut to its bound inside a letter.
+    ProcessApi.getModuleFileNameExA = FakeModuleText;
+    ProcessApi.queryFullProcessImageNameA = FakeImageName;
+    FakeText = nullptr;
+    FakeLength = 0;
+    const std::string path = "C:\\Ж" + chinese + "\\tool.exe";
+    FakeImagePath = path.c_str();
+    ReadAgain();
+    EXPECT_EQ(Path(), path.substr(0, 254));
+}
+
 TEST_F(EnumerationFakes, MissingEntryPointsGiveNothing) {
     char ownName[MAX_PATH];
     GetModuleFileNameA(nullptr, ownName, MAX_PATH);

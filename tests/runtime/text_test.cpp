@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "runtime/text.h"
 
 TEST(ParseDecimal, ReadsWhatTheListWrites) {
@@ -59,4 +61,11 @@ TEST(CopyText, StaysInsideItsBuffer) {
     EXPECT_EQ(CopyText(out, 1, "abc"), 0u);
     EXPECT_STREQ(out, "");
     EXPECT_EQ(CopyText(out, sizeof out, nullptr), 0u);
+
+    // The test programs declare UTF-8 as their code page: a cut leaves out a letter
+    // that does not fit whole (here the second of two four-byte letters).
+    ASSERT_EQ(GetACP(), UINT(CP_UTF8));
+    char letters[8];
+    EXPECT_EQ(CopyText(letters, sizeof letters, "a\xF0\x9F\x98\x80\xF0\x9F\x98\x80"), 5u);
+    EXPECT_STREQ(letters, "a\xF0\x9F\x98\x80");
 }
