@@ -74,8 +74,8 @@ class CountingChild {
 
 // Ids of the threads of a process, from a tool-help snapshot of this test's own.
 std::vector<DWORD> ThreadIdsOf(DWORD processId);
-// A thread's suspend count, read by suspending and resuming it once; -1 when it
-// cannot be opened.
+// A thread's suspend count (on systems before Windows 8.1 read by suspending and
+// resuming it once); -1 when it cannot be opened.
 int SuspendCountOf(DWORD threadId);
 // The working-set size the system reports for a process (kernel32's own
 // memory-information call, not the one under test); 0 when it cannot be read.
