@@ -25,6 +25,22 @@ bool ChildProcess::Start(const char* program, const char* arguments) {
     return process_ != nullptr;
 }
 
+bool ChildProcess::StartAt(const wchar_t* path) {
+    wchar_t line[2 * MAX_PATH];
+    wsprintfW(line, L"\"%s\" %lu", path, GetCurrentProcessId());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(path, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
 bool ChildProcess::WaitForExit(DWORD timeoutMs) {
     return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
 }

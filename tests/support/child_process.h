@@ -19,6 +19,9 @@ class ChildProcess {
 
     // Starts program (e.g. "idle_child.exe") with the given further arguments.
     bool Start(const char* program, const char* arguments = "");
+    // Starts the program at a full path in wide characters (a name that the ANSI
+    // code page may not spell), with this process's id as its argument.
+    bool StartAt(const wchar_t* path);
     DWORD id() const { return id_; }
     HANDLE handle() const { return process_; }
     // Waits for the process to end; true when it has.
