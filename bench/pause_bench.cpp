@@ -43,7 +43,9 @@ static HANDLE WINAPI CountingSnapshot(DWORD flags, DWORD processId) {
 }
 
 // One walk of a fresh thread snapshot that applies action to every thread of the
-// process: the single-walk pause (SuspendThread) or resume (ResumeThread).
+// process: the single-walk pause (SuspendThread) or resume (ResumeThread). Like
+// PAUSE, it leaves alone a thread id that has passed to another process's thread
+// since the snapshot: the resume walk would never find that thread again.
 static int OneWalk(DWORD processId, DWORD(WINAPI* action)(HANDLE)) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry = {};
@@ -53,8 +55,9 @@ static int OneWalk(DWORD processId, DWORD(WINAPI* action)(HANDLE)) {
         if (entry.th32OwnerProcessID != processId) continue;
         ++found;
         if (!action) continue;
-        if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
-            action(thread);
+        const DWORD access = THREAD_SUSPEND_RESUME | LIMITED_THREAD_QUERY_ACCESS;
+        if (HANDLE thread = OpenThread(access, FALSE, entry.th32ThreadID)) {
+            if (ProcessApi.getProcessIdOfThread(thread) == processId) action(thread);
             CloseHandle(thread);
         }
     }
@@ -222,8 +225,10 @@ int main(int argc, char** argv) {
     }
     ModuleInstance = GetModuleHandleA(nullptr);
     ModuleAttach();
-    if (!ModuleReady() || !ProcessApi.createToolhelp32Snapshot) {
-        fprintf(stderr, "pause_bench: the module did not start or tool help is missing\n");
+    if (!ModuleReady() || !ProcessApi.createToolhelp32Snapshot ||
+        !ProcessApi.getProcessIdOfThread) {
+        fprintf(stderr, "pause_bench: the module did not start, or tool help or "
+                        "GetProcessIdOfThread is missing\n");
         return 1;
     }
     RealSnapshot = ProcessApi.createToolhelp32Snapshot;

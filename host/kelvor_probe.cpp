@@ -3,6 +3,8 @@
 //   kelvor-probe window     -> "x y width height" of the window, once it is visible
 //   kelvor-probe button N   -> "x y width height" of the window's control N
 //   kelvor-probe rows       -> the number of rows in the process list
+//   kelvor-probe cells      -> "name<TAB>file" of every row of the list, as UTF-8
+//   kelvor-probe click N    -> clicks the window's button N (posts its BN_CLICKED)
 //   kelvor-probe close      -> posts WM_CLOSE to the window
 //   kelvor-probe version F  -> the version resource of file F, one "Name=value" a line
 //   kelvor-probe box T      -> the text of the visible message box titled T, as UTF-8
@@ -63,16 +65,77 @@ static BOOL CALLBACK KeepLongestText(HWND child, LPARAM longest) {
     return TRUE;
 }
 
+// Prints wide text as UTF-8, whatever the code page; false when it is empty.
+static bool PrintUtf8(const wchar_t* text) {
+    static char utf8[3 * 32768];
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    if (bytes <= 1) return false;
+    fwrite(utf8, 1, bytes - 1, stdout);
+    return true;
+}
+
 static int PrintBoxText(HWND box) {
     static wchar_t text[32768];
-    static char utf8[3 * 32768];
     text[0] = L'\0';
     EnumChildWindows(box, KeepLongestText, reinterpret_cast<LPARAM>(text));
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-    if (bytes <= 1) return 1;
-    fwrite(utf8, 1, bytes - 1, stdout);
+    if (!PrintUtf8(text)) return 1;
     putchar('\n');
     return 0;
+}
+
+// Prints the Name and File cells of every row, read as wide text. The list is
+// another process's control: the item and the buffer that it fills lie in that
+// process's memory.
+static int PrintCells(HWND list) {
+    constexpr int TEXT_CHARS = 1024;
+    struct Remote {
+        LVITEMW item;
+        wchar_t text[TEXT_CHARS];
+    };
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) return 1;
+    auto* remote = static_cast<Remote*>(
+        VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+    DWORD_PTR rows = 0;
+    bool read = remote && SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL,
+                                              SEND_TIMEOUT_MS, &rows);
+    const intptr_t columns[] = {COL_NAME, COL_FILE};
+    for (DWORD_PTR row = 0; read && row < rows; ++row) {
+        for (intptr_t column : columns) {
+            LVITEMW item = {};
+            item.iSubItem = static_cast<int>(column);
+            item.pszText = remote->text;
+            item.cchTextMax = TEXT_CHARS;
+            static wchar_t text[TEXT_CHARS];
+            DWORD_PTR length = 0;
+            read = WriteProcessMemory(process, &remote->item, &item, sizeof item, nullptr) &&
+                   SendMessageTimeoutW(list, LVM_GETITEMTEXTW, row,
+                                       reinterpret_cast<LPARAM>(&remote->item), SMTO_NORMAL,
+                                       SEND_TIMEOUT_MS, &length) &&
+                   ReadProcessMemory(process, remote->text, text, sizeof text, nullptr);
+            if (!read) break;
+            text[TEXT_CHARS - 1] = L'\0';
+            PrintUtf8(text);
+            putchar(column == COL_NAME ? '\t' : '\n');
+        }
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return read ? 0 : 1;
+}
+
+// Posts the click of button id to the window (a box or the task manager), as the
+// button reports one; 0, or 1 when there is no such button.
+static int PostClick(HWND window, int id) {
+    HWND button = GetDlgItem(window, id);
+    if (!button) return 1;
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(button))
+               ? 0
+               : 1;
 }
 
 int main(int argc, char** argv) {
@@ -81,21 +144,17 @@ int main(int argc, char** argv) {
         HWND box = FindWindowA(DIALOG_CLASS, argv[2]);
         if (!box || !IsWindowVisible(box)) return 1;
         if (argv[1][0] == 'b') return PrintBoxText(box);
-        if (argc < 4) return 1;
-        HWND button = GetDlgItem(box, atoi(argv[3]));
-        if (!button) return 1;
-        return PostMessageA(box, WM_COMMAND, MAKEWPARAM(atoi(argv[3]), BN_CLICKED),
-                            reinterpret_cast<LPARAM>(button))
-                   ? 0
-                   : 1;
+        return argc > 3 ? PostClick(box, atoi(argv[3])) : 1;
     }
     HWND window = FindWindowA(nullptr, MAIN_WINDOW_TITLE);
     if (!window || argc < 2) return 1;
     if (strcmp(argv[1], "window") == 0 && !IsWindowVisible(window)) return 1;
     if (strcmp(argv[1], "close") == 0) return PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    HWND list = GetDlgItem(window, static_cast<int>(LIST_PROCESSES));
+    if (strcmp(argv[1], "cells") == 0) return PrintCells(list);
+    if (strcmp(argv[1], "click") == 0 && argc > 2) return PostClick(window, atoi(argv[2]));
     if (strcmp(argv[1], "rows") == 0) {
         // Sent, so it answers once the window's thread is idle again.
-        HWND list = GetDlgItem(window, static_cast<int>(LIST_PROCESSES));
         DWORD_PTR rows = 0;
         if (!SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 10000, &rows)) {
             return 1;

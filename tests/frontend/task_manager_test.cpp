@@ -59,6 +59,60 @@ int ColumnsRight(HWND list) {
     return right;
 }
 
+// A copy of the idle child in a folder beside the tests, the folder and the file
+// named with Polish, Cyrillic and Chinese letters, which no ANSI code page spells
+// all of; removed again when it goes (after the child that runs it has ended).
+class ChildCopiedToForeignName {
+  public:
+    ChildCopiedToForeignName() {
+        wchar_t own[MAX_PATH];
+        const DWORD n = GetModuleFileNameW(nullptr, own, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return;
+        std::wstring beside(own, wcsrchr(own, L'\\') + 1);
+        folder_ = beside + L"Łódź Жук 中文";
+        path_ = folder_ + L"\\Жук中.exe";
+        copied_ = (CreateDirectoryW(folder_.c_str(), nullptr) ||
+                   GetLastError() == ERROR_ALREADY_EXISTS) &&
+                  CopyFileW((beside + L"idle_child.exe").c_str(), path_.c_str(), FALSE);
+    }
+    ~ChildCopiedToForeignName() {
+        // An ended program's file may stay in use for a moment.
+        WaitUntil(
+            [&] { return DeleteFileW(path_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND; });
+        RemoveDirectoryW(folder_.c_str());
+    }
+    ChildCopiedToForeignName(const ChildCopiedToForeignName&) = delete;
+    ChildCopiedToForeignName& operator=(const ChildCopiedToForeignName&) = delete;
+    bool copied() const { return copied_; }
+    const wchar_t* path() const { return path_.c_str(); }
+
+  private:
+    std::wstring folder_, path_;
+    bool copied_ = false;
+};
+
+// The full path of a process's image, as the system spells it; "" when it cannot tell.
+std::wstring SystemImagePath(HANDLE process) {
+    // By name: Vista and later, beyond the headers' Windows version.
+    using QueryImageFn = BOOL(WINAPI*)(HANDLE, DWORD, wchar_t*, DWORD*);
+    static auto query = reinterpret_cast<QueryImageFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW")));
+    wchar_t path[MAX_PATH];
+    DWORD size = MAX_PATH;
+    return query && query(process, 0, path, &size) ? path : L"";
+}
+
+// True when this program's manifest asks for UTF-8 as its code page and the system
+// does not give it (Windows before 10 version 1903): there the names of other
+// scripts come out as question marks by design.
+bool SystemIgnoresUtf8CodePage() {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    const void* manifest = found ? LockResource(LoadResource(nullptr, found)) : nullptr;
+    if (!manifest) return false;
+    const std::string text(static_cast<const char*>(manifest), SizeofResource(nullptr, found));
+    return text.find(">UTF-8</activeCodePage>") != std::string::npos && GetACP() != CP_UTF8;
+}
+
 bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
            lstrcmpiA(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
@@ -281,6 +335,29 @@ TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
         EXPECT_EQ(lstrcmpiA(session.Cell(row, COL_FILE).c_str(), path), 0)
             << session.Cell(row, COL_FILE);
     }
+}
+
+TEST_F(TaskManager, NamesOutsideTheAnsiCodePageShowAsTheSystemSpellsThem) {
+    if (SystemIgnoresUtf8CodePage())
+        GTEST_SKIP() << "this Windows gives programs no UTF-8 code page";
+    ChildCopiedToForeignName copy;
+    ASSERT_TRUE(copy.copied());
+    ChildProcess named;
+    ASSERT_TRUE(named.StartAt(copy.path()));
+    const std::wstring path = SystemImagePath(named.handle());
+    ASSERT_NE(path, L"");
+    const std::wstring name = path.substr(path.rfind(L'\\') + 1);
+
+    row = ListAndSelect(named.id());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(session.WideCell(row, COL_NAME), name);
+    EXPECT_EQ(session.WideCell(row, COL_FILE), path);
+    ASSERT_TRUE(Press(BTN_KILL));
+    HWND box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WideMessageBoxText(box), L"KILL:" + name);
+    ASSERT_TRUE(session.AnswerMessageBox(box, IDNO));
+    EXPECT_EQ(named.ExitCode(), DWORD(STILL_ACTIVE));
 }
 
 TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The test kit as a Windows user runs it: unpacked into a fresh folder of a Wine
-# prefix made for this test alone, run-tests.cmd run by Wine's cmd prints PASS
+# prefix made for this test alone, named with Polish, Cyrillic and Chinese letters
+# (the test programs' manifest makes UTF-8 their code page, so that they find
+# their files by such a path too), run-tests.cmd run by Wine's cmd prints PASS
 # for every test program in the zip, then "N passed, 0 failed", and exits with 0.
 # Run from a folder holding nothing but run-tests.cmd, it reports every program
 # as FAIL and exits with 1: a failure is never counted as success.
@@ -10,6 +12,8 @@ trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
 zip=${1:?usage: kit_test.sh KIT_ZIP}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/packaging/fresh_prefix.sh"
+# Wine names files by their UTF-8 bytes only in a UTF-8 locale.
+export LC_ALL=C.UTF-8
 
 [ -f "$zip" ] || fail "$zip was not made"
 programs=$(cmake -E tar tf "$zip" | grep -E '_test\.exe$' | LC_ALL=C sort)
@@ -17,7 +21,7 @@ count=$(wc -l <<<"$programs")
 [ "$count" -gt 0 ] && [ -n "$programs" ] || fail "the kit holds no test programs"
 
 fresh_work "$(dirname "$zip")" kit-test
-folder=$WINEPREFIX/drive_c/kelvor-tests
+folder="$WINEPREFIX/drive_c/Testy Łódź Жук 中文"
 mkdir -p "$folder"
 (cd "$folder" && cmake -E tar xf "$zip")
 

@@ -5,11 +5,14 @@
 # launcher starts from there, shows the window and exits with 0 once it closes.
 # A fresh prefix, not the tests' own, so that nothing earlier tests left in it
 # (files, registry, running services) can help the package start.
-# The folder is named "Ж", a letter outside the Western ANSI code page, and holds
-# a comctl32.dll that is no library, as a Downloads folder might: the launcher must
-# find kelvor.dll by its wide-character path and take kelvor.dll's system
-# libraries from the system folder. Started without kelvor.dll beside it, the
-# launcher says so in a message box and in its error output and exits with 2.
+# The folder is named with Polish, Cyrillic and Chinese letters, which no ANSI code
+# page spells all of, and holds a comctl32.dll that is no library, as a Downloads
+# folder might: the launcher must find kelvor.dll by its wide-character path and
+# take kelvor.dll's system libraries from the system folder. A program named with
+# such letters runs from there, and LIST shows its name and path as the system
+# spells them (the launcher's manifest makes UTF-8 its code page). Started without
+# kelvor.dll beside it, the launcher says so in a message box and in its error
+# output and exits with 2.
 set -eEuo pipefail
 # A command that fails unchecked names itself before the test ends.
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
@@ -29,11 +32,15 @@ zip=$work/out/$package.zip
 listing=$(cmake -E tar tf "$zip" | LC_ALL=C sort | tr '\n' ' ')
 [ "$listing" = "README.txt kelvor-host.exe kelvor.dll " ] || fail "the zip holds [$listing]"
 
-folder=$WINEPREFIX/drive_c/Ж
+folder_name="Łódź Жук 中文"
+child_name="Жук中.exe"
+folder=$WINEPREFIX/drive_c/$folder_name
 mkdir -p "$folder"
 (cd "$folder" && cmake -E tar xf "$zip")
 grep -q "KELVOR $version" "$folder/README.txt" || fail "README.txt does not name version $version"
 echo "not a library" >"$folder/comctl32.dll"
+# The idle child without an argument waits for ever.
+cp "$build/bin/idle_child.exe" "$folder/$child_name"
 
 probe() { wine "$build/bin/kelvor-probe.exe" "$@" >"$work/probe.txt" 2>/dev/null </dev/null && tr -d '\r' <"$work/probe.txt"; }
 # Waits up to 30 s for a process to end; false if it still runs.
@@ -54,6 +61,8 @@ for file in kelvor.dll kelvor-host.exe; do
     grep -q '^FileDescription=.' <<<"$info" || fail "$file has no file description"
 done
 
+wine "C:\\$folder_name\\$child_name" >"$work/child.log" 2>&1 </dev/null &
+child=$!
 wine kelvor-host.exe >"$work/host.log" 2>&1 </dev/null &
 host=$!
 window=""
@@ -63,6 +72,21 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 [ -n "$window" ] || { cat "$work/host.log"; fail "the window did not show"; }
+# LIST (again, while the child may still be starting) until the child's row shows
+# its name and its path.
+row=$(printf '%s\tC:\\%s\\%s' "$child_name" "$folder_name" "$child_name")
+listed=0
+for _ in $(seq 50); do
+    probe click 4 >/dev/null || fail "LIST could not be pressed"
+    for _ in $(seq 100); do
+        [ "$(probe rows || echo 0)" -gt 0 ] && break
+        sleep 0.1
+    done
+    probe cells >"$work/cells.txt" && grep -qxF "$row" "$work/cells.txt" && listed=1 && break
+    sleep 0.2
+done
+[ $listed = 1 ] || { cat "$work/cells.txt"; fail "no row reads [$row]"; }
+kill "$child"
 probe close >/dev/null || fail "the window could not be closed"
 ended "$host" || fail "kelvor-host did not exit after its window closed"
 status=0
@@ -90,5 +114,5 @@ wait "$host" || status=$?
 [ $status = 2 ] || fail "without kelvor.dll kelvor-host exited with $status, not 2"
 grep -q "kelvor.dll is missing" "$work/lonely.log" \
     || fail "the error output says [$(cat "$work/lonely.log")]"
-echo "$package: contents, versions, start from C:\\Ж in a fresh prefix (window at $window)" \
-    "and the message box without kelvor.dll are right"
+echo "$package: contents, versions, start from C:\\$folder_name in a fresh prefix (window at" \
+    "$window), the row of $child_name and the message box without kelvor.dll are right"

@@ -25,6 +25,22 @@ bool ChildProcess::Start(const char* program, const char* arguments) {
     return process_ != nullptr;
 }
 
+bool ChildProcess::StartAt(const wchar_t* path) {
+    wchar_t line[2 * MAX_PATH];
+    wsprintfW(line, L"\"%s\" %lu", path, GetCurrentProcessId());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(path, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
 bool ChildProcess::WaitForExit(DWORD timeoutMs) {
     return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
 }
@@ -151,12 +167,27 @@ std::vector<DWORD> ThreadIdsOf(DWORD processId) {
 }
 
 int SuspendCountOf(DWORD threadId) {
-    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+    // Read without touching the thread where the system can tell (Windows 8.1 and
+    // later, Wine): a thread listed a moment ago may have ended, and its id passed
+    // to a thread of another process. Older systems are asked by a suspension
+    // undone at once, which leaves any thread as it was.
+    using QueryThreadFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static auto query = reinterpret_cast<QueryThreadFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    constexpr int THREAD_SUSPEND_COUNT = 35; // the information class
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_QUERY_INFORMATION, FALSE, threadId);
     if (!thread) return -1;
-    DWORD previous = SuspendThread(thread);
-    ResumeThread(thread);
+    ULONG count = 0;
+    int result = -1;
+    if (query && query(thread, THREAD_SUSPEND_COUNT, &count, sizeof count, nullptr) >= 0) {
+        result = static_cast<int>(count);
+    } else {
+        DWORD previous = SuspendThread(thread);
+        ResumeThread(thread);
+        if (previous != static_cast<DWORD>(-1)) result = static_cast<int>(previous);
+    }
     CloseHandle(thread);
-    return previous == static_cast<DWORD>(-1) ? -1 : static_cast<int>(previous);
+    return result;
 }
 
 bool EveryThreadSuspended(DWORD processId, int times) {

@@ -19,6 +19,9 @@ class ChildProcess {
 
     // Starts program (e.g. "idle_child.exe") with the given further arguments.
     bool Start(const char* program, const char* arguments = "");
+    // Starts the program at a full path in wide characters (a name that the ANSI
+    // code page may not spell), with this process's id as its argument.
+    bool StartAt(const wchar_t* path);
     DWORD id() const { return id_; }
     HANDLE handle() const { return process_; }
     // Waits for the process to end; true when it has.
@@ -74,8 +77,8 @@ class CountingChild {
 
 // Ids of the threads of a process, from a tool-help snapshot of this test's own.
 std::vector<DWORD> ThreadIdsOf(DWORD processId);
-// A thread's suspend count, read by suspending and resuming it once; -1 when it
-// cannot be opened.
+// A thread's suspend count (on systems before Windows 8.1 read by suspending and
+// resuming it once); -1 when it cannot be opened.
 int SuspendCountOf(DWORD threadId);
 // True when the process has threads and each has this suspend count.
 bool EveryThreadSuspended(DWORD processId, int times);

@@ -69,9 +69,17 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+// The box's static control that holds its message.
+constexpr int MESSAGE_CONTROL_ID = 0xFFFF;
+
 std::string MessageBoxText(HWND box) {
-    constexpr int MESSAGE_CONTROL_ID = 0xFFFF; // the box's static text
     return WindowText(GetDlgItem(box, MESSAGE_CONTROL_ID));
+}
+
+std::wstring WideMessageBoxText(HWND box) {
+    wchar_t text[1024] = L"";
+    GetWindowTextW(GetDlgItem(box, MESSAGE_CONTROL_ID), text, 1024);
+    return text;
 }
 
 TaskManagerSession::~TaskManagerSession() {
@@ -195,6 +203,16 @@ std::string TaskManagerSession::Cell(int row, intptr_t column) const {
     item.pszText = text;
     item.cchTextMax = sizeof text;
     SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::wstring TaskManagerSession::WideCell(int row, intptr_t column) const {
+    wchar_t text[1024] = L"";
+    LVITEMW item = {};
+    item.iSubItem = static_cast<int>(column);
+    item.pszText = text;
+    item.cchTextMax = 1024;
+    SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
     return text;
 }
 

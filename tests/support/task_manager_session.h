@@ -44,6 +44,8 @@ class TaskManagerSession {
 
     int RowCount() const;
     std::string Cell(int row, intptr_t column) const;
+    // The same read as wide characters (LVM_GETITEMTEXTW), whatever the code page.
+    std::wstring WideCell(int row, intptr_t column) const;
     // Writes a cell's text behind the window's back (as the list control itself would).
     void SetCell(int row, intptr_t column, const std::string& text);
     // The row whose Handle cell is the process id; -1 when there is none.
@@ -90,3 +92,5 @@ class TaskManagerSession {
 std::string WindowText(HWND window);
 // The message of a message box (its static control).
 std::string MessageBoxText(HWND box);
+// The same read as wide characters, whatever the code page.
+std::wstring WideMessageBoxText(HWND box);
