@@ -149,21 +149,6 @@ static void ActOnRow(intptr_t row, bool pause) {
         AskUser(pause ? "ERROR: can not pause process!" : "ERROR: can not resume process!", MB_OK);
 }
 
-// Carries out action on the row's process while HoldRowProcess holds it; 0, with
-// nothing done, when it cannot be held.
-static int32_t ActOnRowProcess(intptr_t row, int32_t (*action)(uint32_t)) {
-    uint32_t id = 0;
-    HANDLE held = HoldRowProcess(row, id);
-    if (!held) return 0;
-    const int32_t result = action(id);
-    ReleaseProcess(held);
-    return result;
-}
-
-static int32_t KillProcess(uint32_t id) {
-    return TerminateProcessById(id, 0);
-}
-
 // True when the row's process can be held and the system marks it critical.
 static bool RowIsCritical(intptr_t row) {
     uint32_t id = 0;
@@ -188,8 +173,12 @@ static void KillRow(intptr_t row) {
     ScratchKeepText();
     // No is the default: Enter pressed by habit must not end a process.
     if (AskUser(question, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
-    // Checked only now: the process may have ended while the question was open.
-    if (ActOnRowProcess(row, KillProcess)) {
+    // Held only now: the process may have ended while the question was open.
+    uint32_t id = 0;
+    HANDLE held = HoldRowProcess(row, id);
+    const bool killed = held && TerminateProcessById(id, 0);
+    ReleaseProcess(held);
+    if (killed) {
         ForgetPaused(*RowIdentity(row));
         SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
     } else {
