@@ -102,17 +102,6 @@ std::wstring SystemImagePath(HANDLE process) {
     return query && query(process, 0, path, &size) ? path : L"";
 }
 
-// True when this program's manifest asks for UTF-8 as its code page and the system
-// does not give it (Windows before 10 version 1903): there the names of other
-// scripts come out as question marks by design.
-bool SystemIgnoresUtf8CodePage() {
-    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    const void* manifest = found ? LockResource(LoadResource(nullptr, found)) : nullptr;
-    if (!manifest) return false;
-    const std::string text(static_cast<const char*>(manifest), SizeofResource(nullptr, found));
-    return text.find(">UTF-8</activeCodePage>") != std::string::npos && GetACP() != CP_UTF8;
-}
-
 bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
            lstrcmpiA(text.c_str() + text.size() - end.size(), end.c_str()) == 0;

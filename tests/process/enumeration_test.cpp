@@ -392,6 +392,8 @@ TEST_F(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
 }
 
 TEST_F(EnumerationFakes, CutsLeaveNoPartOfALetter) {
+    if (SystemIgnoresUtf8CodePage())
+        GTEST_SKIP() << "this Windows gives programs no UTF-8 code page";
     ASSERT_EQ(GetACP(), UINT(CP_UTF8)) << "the test programs declare UTF-8 as their code page";
     ASSERT_NE(WalkTo(GetCurrentProcessId()), 0);
     std::string cyrillic, chinese;

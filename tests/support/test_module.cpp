@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <string>
+
 #include "lifecycle/module.h"
 
 ModuleScope::ModuleScope() {
@@ -11,6 +13,14 @@ ModuleScope::ModuleScope() {
 
 ModuleScope::~ModuleScope() {
     ModuleDetach();
+}
+
+bool SystemIgnoresUtf8CodePage() {
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    const void* manifest = found ? LockResource(LoadResource(nullptr, found)) : nullptr;
+    if (!manifest) return false;
+    const std::string text(static_cast<const char*>(manifest), SizeofResource(nullptr, found));
+    return text.find(">UTF-8</activeCodePage>") != std::string::npos && GetACP() != CP_UTF8;
 }
 
 void PathBesideTests(const char* name, char (&out)[MAX_PATH]) {
