@@ -125,6 +125,7 @@ static int RunThreadsChild(int threads, DWORD parentId) {
 // Times PAUSE and RESUME of the 50-thread child, a bare snapshot walk and the
 // single walks, and prints one line.
 static void MeasurePause(DWORD child) {
+    HANDLE process = OpenProcess(SUSPEND_ACCESS | LIMITED_QUERY_ACCESS, FALSE, child);
     double bare[RUNS], pause[RUNS], resume[RUNS], walkPause[RUNS], walkResume[RUNS];
     LONG walks = 0, failures = 0;
     for (int run = 0; run < RUNS; ++run) {
@@ -134,11 +135,11 @@ static void MeasurePause(DWORD child) {
 
         start = Now();
         LONG before = Snapshots;
-        failures += SuspendProcessThreads(child) == 0;
+        failures += !PauseProcess(process, child);
         pause[run] = Now() - start;
         walks += Snapshots - before;
         start = Now();
-        failures += ResumeProcessThreads(child) == 0;
+        failures += !ResumeProcess(process, child);
         resume[run] = Now() - start;
 
         start = Now();
@@ -187,7 +188,7 @@ static void MeasureChurn(int lifetimeMs, int pauses) {
     for (int round = 0; round < pauses; ++round) {
         LONG before = Snapshots;
         double start = Now();
-        int paused = SuspendProcessThreads(child);
+        int paused = PauseProcess(process, child);
         times[round] = Now() - start;
         walks[round] = Snapshots - before;
         LONG counters[COUNTER_BOARD_MAX_THREADS];
@@ -197,7 +198,7 @@ static void MeasureChurn(int lifetimeMs, int pauses) {
             memcmp(counters, const_cast<const LONG*>(board->counters), sizeof counters) != 0;
         failed += !paused;
         ranOn += paused && moved;
-        if (paused) ResumeProcessThreads(child);
+        if (paused) ResumeProcess(process, child);
         Sleep(STILL_MS);
     }
     TerminateProcess(process, 0);

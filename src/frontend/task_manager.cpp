@@ -2,13 +2,11 @@
 
 #include <windows.h>
 
-#include "process/identity_table.h"
 #include "lifecycle/module.h"
 #include "process/actions.h"
 #include "process/enumeration.h"
 #include "process/identity.h"
 #include "process/paused_processes.h"
-#include "process/thread_state.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 #include "toolkit/app_window.h"
@@ -81,13 +79,13 @@ static void UpdateButtons(const Selection& selection) {
     EnableButton(BTN_KILL, fits.kill);
 }
 
-static uint32_t RowProcessId(intptr_t row) {
-    ScratchMark mark;
-    return static_cast<uint32_t>(ParseDecimal(GetCellText(LIST_PROCESSES, row, COL_HANDLE)));
-}
+// Set when the session's end is confirmed: no question is asked after it.
+static bool SessionEnding;
 
-// Shows text in a box titled with the main window's caption; returns the answer.
+// Shows text in a box titled with the main window's caption; returns the answer,
+// or 0 at once once the session ends.
 static int32_t AskUser(const char* text, UINT flags) {
+    if (SessionEnding) return 0;
     ScratchMark mark;
     // The caption is the first text written since the mark, so it starts there.
     GetWindowCaption(WIN_MAIN);
@@ -95,74 +93,85 @@ static int32_t AskUser(const char* text, UINT flags) {
     return ShowMessage(mark.start(), text, flags);
 }
 
-// The identity LIST read for the row; null when it has none (its creation time
-// could not be read: the process had ended, has id 0 or cannot be opened even for
-// limited query), and such a row is never acted on: its id alone may name any
-// process by now.
-static const ProcessIdentity* RowIdentity(intptr_t row) {
-    const ProcessIdentity* identity = IdentityAt(RowIdentities, row);
-    return identity && identity->created != 0 ? identity : nullptr;
+// The id in the row's Handle cell: the id that the commands act on.
+static uint32_t RowProcessId(intptr_t row) {
+    ScratchMark mark;
+    return static_cast<uint32_t>(ParseDecimal(GetCellText(LIST_PROCESSES, row, COL_HANDLE)));
 }
 
-// The row's process, held open so that its id cannot pass to a new process while
-// it is acted on; null unless the row has an identity, its Handle cell still shows
-// that identity's id and the id still names that same process.
-static HANDLE HoldRowProcess(intptr_t row, uint32_t& id) {
-    id = RowProcessId(row);
-    const ProcessIdentity* identity = RowIdentity(row);
-    if (!identity || identity->id != id) return nullptr;
-    return HoldProcess(id, identity->created);
-}
-
-// The status word of a process: its threads' state, or where they cannot tell it,
-// whether this window paused it.
-static const char* StatusOf(RunState state, const ProcessIdentity& identity) {
-    if (state == RunState::Unknown) state = IsPausedHere(identity) ? RunState::Paused : state;
-    return state == RunState::Paused ? STATUS_PAUSE : STATUS_RUN;
-}
-
-// Shows the state of the row's process, held by the caller, in its status cell.
-static void ShowRowState(intptr_t row, uint32_t id) {
-    SetCellText(LIST_PROCESSES, row, StatusOf(ProcessRunState(id), *RowIdentity(row)), COL_STATUS);
-}
-
-// Pause and resume: act on the row's process while HoldRowProcess holds it, then
-// show its state or report the failure. A resume lowers each thread's suspend count
-// by one, whoever raised it: a process paused twice elsewhere still shows "PAUSE".
-// A process that the system marks critical is not paused: it may serve every
-// window of the session, this one's included, which could then never resume it.
-static void ActOnRow(intptr_t row, bool pause) {
-    uint32_t id = 0;
-    HANDLE held = HoldRowProcess(row, id);
-    const bool done = held && !(pause && IsCriticalProcess(held)) &&
-                      (pause ? SuspendProcessThreads(id) : ResumeProcessThreads(id));
-    if (done) {
-        if (pause) {
-            NotePaused(*RowIdentity(row));
-        } else {
-            ForgetPaused(*RowIdentity(row));
-        }
-        ShowRowState(row, id);
+// A row's process, held open for one command with the access the command needs, so
+// that its id cannot pass to a new process while it is acted on; let go when the
+// command is done. Held only while the row has an identity (LIST could read its
+// creation time: not for a process that had ended, id 0 or one that cannot be
+// opened even for limited query), its Handle cell still shows that identity's id,
+// and the id still names the same process (the same creation time). A row that
+// fails any of these is never acted on: its id alone may name any process by now.
+class RowProcess {
+  public:
+    RowProcess(intptr_t row, DWORD access) {
+        const ProcessIdentity* identity = IdentityAt(RowIdentities, row);
+        if (!identity || identity->created == 0) return;
+        identity_ = *identity;
+        if (identity_.id == RowProcessId(row)) process_ = HoldProcess(identity_, access);
     }
-    ReleaseProcess(held);
-    if (!done)
-        AskUser(pause ? "ERROR: can not pause process!" : "ERROR: can not resume process!", MB_OK);
+    ~RowProcess() { ReleaseProcess(process_); }
+    RowProcess(const RowProcess&) = delete;
+    RowProcess& operator=(const RowProcess&) = delete;
+    // True when LIST read the row's identity, whether or not its process was held.
+    bool identified() const { return identity_.created != 0; }
+    bool held() const { return process_ != nullptr; }
+    HANDLE process() const { return process_; }
+    const ProcessIdentity& identity() const { return identity_; }
+
+  private:
+    ProcessIdentity identity_ = {0, 0};
+    HANDLE process_ = nullptr;
+};
+
+static const char* StatusOf(RunState state, const ProcessIdentity& identity) {
+    return CountsAsPaused(state, identity) ? STATUS_PAUSE : STATUS_RUN;
 }
 
-// True when the row's process can be held and the system marks it critical.
-static bool RowIsCritical(intptr_t row) {
-    uint32_t id = 0;
-    HANDLE held = HoldRowProcess(row, id);
-    const bool critical = held && IsCriticalProcess(held);
-    ReleaseProcess(held);
-    return critical;
+// Shows the state of the held process in the row's status cell: its threads'
+// state, or where they cannot tell it, whether this window paused it.
+static void ShowRowState(intptr_t row, const RowProcess& held) {
+    const RunState state = HeldProcessState(held.process(), held.identity());
+    SetCellText(LIST_PROCESSES, row, StatusOf(state, held.identity()), COL_STATUS);
 }
 
+// PAUSE: suspends the row's process and shows its state after it. The process is
+// noted as paused here, so that the close, the session's end and the library's
+// unloading resume it.
+static void PauseRow(intptr_t row) {
+    RowProcess held(row, SUSPEND_ACCESS);
+    if (!held.held() || !PauseProcess(held.process(), held.identity().id)) {
+        AskUser("ERROR: can not pause process!", MB_OK);
+        return;
+    }
+    NotePaused(held.identity());
+    ShowRowState(row, held);
+}
+
+// RESUME: lowers each thread's suspend count by one, whoever raised it, and shows
+// the state after it: a process paused twice elsewhere still shows "PAUSE".
+static void ResumeRow(intptr_t row) {
+    RowProcess held(row, SUSPEND_ACCESS);
+    if (!held.held() || !ResumeProcess(held.process(), held.identity().id)) {
+        AskUser("ERROR: can not resume process!", MB_OK);
+        return;
+    }
+    ForgetPaused(held.identity());
+    ShowRowState(row, held);
+}
+
+// KILL: asks first, with No as the default answer (Enter pressed by habit must not
+// end a process), and terminates the process held since before the question. A row
+// without an identity, or a process whose end would stop the system, is refused
+// before any question: one Yes must not lose every program's work.
 static void KillRow(intptr_t row) {
     constexpr const char* error = "ERROR: can not kill process!";
-    // Nothing to ask about a row that cannot be acted on, nor about a process whose
-    // end would stop the system: one Yes must not lose every program's work.
-    if (!RowIdentity(row) || RowIsCritical(row)) {
+    RowProcess held(row, KILL_ACCESS);
+    if (!held.identified() || (held.held() && IsCriticalProcess(held.process()))) {
         AskUser(error, MB_OK);
         return;
     }
@@ -171,19 +180,13 @@ static void KillRow(intptr_t row) {
     ScratchKeepText();
     const char* question = ScratchJoinText("KILL:", name);
     ScratchKeepText();
-    // No is the default: Enter pressed by habit must not end a process.
     if (AskUser(question, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
-    // Held only now: the process may have ended while the question was open.
-    uint32_t id = 0;
-    HANDLE held = HoldRowProcess(row, id);
-    const bool killed = held && TerminateProcessById(id, 0);
-    ReleaseProcess(held);
-    if (killed) {
-        ForgetPaused(*RowIdentity(row));
-        SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
-    } else {
+    if (!held.held() || !KillProcess(held.process(), 0)) {
         AskUser(error, MB_OK);
+        return;
     }
+    ForgetPaused(held.identity());
+    SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
 }
 
 void ListProcesses() {
@@ -232,10 +235,10 @@ static void RunCommand(intptr_t control, const Selection& selection) {
     const FittingCommands fits = CommandsFor(selection);
     switch (control) {
     case BTN_PAUSE:
-        if (fits.pause) ActOnRow(selection.row, true);
+        if (fits.pause) PauseRow(selection.row);
         break;
     case BTN_RESUME:
-        if (fits.resume) ActOnRow(selection.row, false);
+        if (fits.resume) ResumeRow(selection.row);
         break;
     case BTN_KILL:
         if (fits.kill) KillRow(selection.row);
@@ -266,18 +269,23 @@ static void OfferToResumePaused() {
     ForgetPausedProcesses();
 }
 
-// The system asks whether the session may end: there is no time for questions, and
-// a frozen program could neither answer the system nor save its work. Resumes
-// what this window paused and shows those rows' state, in case the end is called off.
-static void ResumeForSessionEnd() {
+// The session ends: a frozen program could neither answer the system nor save
+// its work, and there is no time for questions. Resumes what this window paused,
+// without asking, and shows those rows' state, in case the end is called off. Once
+// the end is confirmed, any open box is ended unanswered and no question follows;
+// the loop then ends and Main returns.
+static void EndForSession(bool confirmed) {
     ResumePausedProcesses();
+    if (confirmed) {
+        SessionEnding = true;
+        EndMessageBoxes();
+        return;
+    }
     for (intptr_t row = 0, rows = CountRows(LIST_PROCESSES); row < rows; ++row) {
         ScratchMark mark;
         if (!TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), STATUS_PAUSE)) continue;
-        uint32_t id = 0;
-        HANDLE held = HoldRowProcess(row, id);
-        if (held) ShowRowState(row, id);
-        ReleaseProcess(held);
+        RowProcess held(row, SUSPEND_ACCESS);
+        if (held.held()) ShowRowState(row, held);
     }
     UpdateButtons(ScanSelection());
 }
@@ -290,24 +298,21 @@ static volatile LONG MainRunning = 0;
 static int RunTaskManager() {
     // No close request of an earlier window may end this one.
     ResetEventState();
+    SessionEnding = false;
     BuildMainWindow();
     // Without its window the loop could never see the close event.
     if (!AppWindowHandle(WIN_MAIN)) return 0;
     DisableCommandButtons();
-    SessionEndHandler = ResumeForSessionEnd;
+    SessionEndHandler = EndForSession;
 
     int32_t event = 0;
     while (event != EV_CLOSE && event != EV_ENDSESSION) {
         event = WaitEvent();
         if (event == EV_CONTROL) HandleControlEvent(EventControl());
     }
+    // The session may end while the question is open: the handler stays until then.
+    if (event == EV_CLOSE) OfferToResumePaused();
     SessionEndHandler = nullptr;
-    if (event == EV_ENDSESSION) {
-        // Resumed when the system asked; again for a session end that came unasked.
-        ResumePausedProcesses();
-    } else {
-        OfferToResumePaused();
-    }
     CloseAppWindow(WIN_MAIN);
     FreeIdentities(RowIdentities);
     return 1;

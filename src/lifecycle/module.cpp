@@ -30,7 +30,7 @@ void ModuleAttach() {
 }
 
 void ModuleDetach(bool processEnding) {
-    if (ModuleReady()) ResumePausedProcesses();
+    if (ModuleReady()) ResumePausedProcesses(processEnding);
     // Tearing down would touch what the ended threads left half changed (a heap's
     // lock, a window mid-message) and unload libraries still mapped for nothing.
     if (processEnding) return;

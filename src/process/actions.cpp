@@ -3,8 +3,11 @@
 #include "process/process_api.h"
 #include "process/thread_state.h"
 
-// The privilege a kill enables first.
-constexpr char DEBUG_PRIVILEGE[] = "SeDebugPrivilege";
+// How many times a pause looks at the process's threads after suspending it, to
+// catch a thread that was being created during the call (the system can let one
+// start unsuspended): each look suspends those still running, and another follows
+// in case one of them started a thread before it stopped.
+constexpr int MAX_PAUSE_LOOKS = 16;
 
 // How many snapshot walks one pause may take to catch the threads that the
 // process starts while it is being paused. A walk misses a thread that starts
@@ -17,12 +20,12 @@ constexpr int MAX_PAUSE_WALKS = 64;
 // hundreds of processes), no number of walks catches them: the pause fails then
 // within this time instead of after every walk.
 constexpr DWORD MAX_PAUSE_MS = 3000;
-// How many threads one pause can hold suspended; a process with more cannot be
-// paused (the pause fails and resumes what it suspended).
+// How many threads one pause by walks can hold suspended; a process with more
+// cannot be paused that way (the pause fails and resumes what it suspended).
 constexpr int MAX_PAUSED_THREADS = 4096;
 
-// Ids of the threads that the pause in progress has suspended, PausedThreadCount
-// of them; written by SuspendProcessThreads, meaningless between calls.
+// Ids of the threads that the pause by walks in progress has suspended,
+// PausedThreadCount of them; written by PauseByWalks, meaningless between calls.
 static DWORD PausedThreads[MAX_PAUSED_THREADS];
 static int PausedThreadCount;
 
@@ -63,10 +66,13 @@ static bool ResumeThreadOf(DWORD processId, DWORD threadId) {
 
 // Whether a thread that could not be suspended has ended meanwhile: a thread on
 // its way out refuses SuspendThread, and only one that still runs is a refusal.
+static bool HasEnded(HANDLE thread) {
+    return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+}
 static bool ThreadHasEnded(DWORD threadId) {
     HANDLE thread = ProcessApi.openThread(SYNCHRONIZE, FALSE, threadId);
     if (!thread) return GetLastError() == ERROR_INVALID_PARAMETER; // no such thread any more
-    bool ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    const bool ended = HasEnded(thread);
     CloseHandle(thread);
     return ended;
 }
@@ -125,17 +131,15 @@ static WalkOutcome PauseWalk(DWORD processId) {
     return settled ? WalkOutcome::Settled : WalkOutcome::Changed;
 }
 
-int32_t SuspendProcessThreads(uint32_t processId) {
-    // Suspending the host would stop the thread that runs the window, and this walk
-    // with it: the program would freeze for good.
-    if (processId == GetCurrentProcessId()) return 0;
-    // All or nothing: a pause that cannot stop every thread undoes its suspensions,
-    // since a process that runs on must not be shown as paused.
+// A pause by walks of thread snapshots, for systems without the process-wide calls.
+// All or nothing: a pause that cannot stop every thread undoes its suspensions,
+// since a process that runs on must not be shown as paused.
+static bool PauseByWalks(DWORD processId) {
     PausedThreadCount = 0;
     const DWORD start = GetTickCount();
     for (int walk = 0; walk < MAX_PAUSE_WALKS && GetTickCount() - start < MAX_PAUSE_MS; ++walk) {
         WalkOutcome outcome = PauseWalk(processId);
-        if (outcome == WalkOutcome::Settled) return 1;
+        if (outcome == WalkOutcome::Settled) return true;
         if (outcome == WalkOutcome::Failed) break;
     }
     // A suspended thread does not end (one already on its way out may, and then its
@@ -143,16 +147,83 @@ int32_t SuspendProcessThreads(uint32_t processId) {
     for (int i = 0; i < PausedThreadCount; ++i)
         ResumeThreadOf(processId, PausedThreads[i]);
     PausedThreadCount = 0;
-    return 0;
+    return false;
 }
 
-int32_t ResumeProcessThreads(uint32_t processId) {
+enum class LookOutcome { Held, Caught, Failed };
+
+// One look at the threads of a process suspended as a whole: a thread still at
+// count 0 is suspended on the handle that the walk gave. Held when every thread was
+// suspended already; Caught when this look suspended one (another look must
+// follow); Failed when a thread can be neither read nor suspended, the threads
+// cannot be walked, or the process has none.
+static LookOutcome LookAtThreads(HANDLE process) {
+    int threads = 0;
+    bool caught = false, failed = false;
+    const bool walked = WalkThreadHandles(
+        process, THREAD_SUSPEND_RESUME | THREAD_STATE_ACCESS, [&](HANDLE thread) {
+            const LONG count = ThreadSuspendCount(thread);
+            if (count != 0 || SuspendThread(thread) != static_cast<DWORD>(-1)) {
+                failed = count < 0;
+                caught |= count == 0;
+                ++threads;
+            } else {
+                // A thread on its way out refuses; only one that still runs fails.
+                failed = !HasEnded(thread);
+            }
+            return !failed;
+        });
+    if (!walked || failed || threads == 0) return LookOutcome::Failed;
+    return caught ? LookOutcome::Caught : LookOutcome::Held;
+}
+
+// A pause by the process-wide calls; false, with the suspension undone, when it
+// cannot be confirmed.
+static bool PauseWhole(HANDLE process) {
+    for (int look = 0; look < MAX_PAUSE_LOOKS; ++look) {
+        const LookOutcome outcome = LookAtThreads(process);
+        if (outcome == LookOutcome::Held) return true;
+        if (outcome == LookOutcome::Failed) break;
+    }
+    // Lowers by one what the call raised and what the looks raised: every thread got
+    // one suspension from this pause.
+    ProcessApi.ntResumeProcess(process);
+    return false;
+}
+
+// True where the process-wide calls are there to pause and resume, and the
+// threads' suspend counts can be read to confirm a pause (Windows 8.1 on).
+static bool HasProcessWideCalls() {
+    return ProcessApi.ntSuspendProcess && ProcessApi.ntResumeProcess &&
+           ProcessApi.ntGetNextThread && ProcessApi.ntQueryInformationThread;
+}
+
+bool PauseProcess(HANDLE process, uint32_t processId) {
+    // Suspending the host would stop the thread that runs the window, and this call
+    // with it: the program would freeze for good. A process that the system marks
+    // critical may serve every window of the session, this one's included, which
+    // could then never resume it.
+    if (processId == GetCurrentProcessId() || IsCriticalProcess(process)) return false;
+    // A handle refused the access (a process that grants only limited query access)
+    // is left to the walks, which open the threads one by one.
+    if (HasProcessWideCalls() && ProcessApi.ntSuspendProcess(process) >= 0) {
+        return PauseWhole(process);
+    }
+    return PauseByWalks(processId);
+}
+
+bool ResumeProcess(HANDLE process, uint32_t processId) {
+    if (HasProcessWideCalls() && ProcessApi.ntResumeProcess(process) >= 0) {
+        // An ended process that the handle keeps has no thread left to resume.
+        DWORD exitCode = 0;
+        return GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+    }
     bool resumed = false;
     WalkThreadsOf(processId, [&](DWORD threadId) {
         resumed |= ResumeThreadOf(processId, threadId);
         return true;
     });
-    return resumed ? 1 : 0;
+    return resumed;
 }
 
 bool IsCriticalProcess(HANDLE process) {
@@ -160,8 +231,6 @@ bool IsCriticalProcess(HANDLE process) {
     if (ProcessApi.isProcessCritical && ProcessApi.isProcessCritical(process, &critical)) {
         return critical != FALSE;
     }
-    // ProcessBreakOnTermination: nonzero when the process's end stops the system.
-    constexpr ULONG BREAK_ON_TERMINATION_CLASS = 29;
     ULONG breaks = 0;
     return ProcessApi.ntQueryInformationProcess &&
            ProcessApi.ntQueryInformationProcess(process, BREAK_ON_TERMINATION_CLASS, &breaks,
@@ -169,53 +238,9 @@ bool IsCriticalProcess(HANDLE process) {
            breaks != 0;
 }
 
-// A privilege enabled for one operation: the token, and the state that the
-// enabling changed, to be put back by RestorePrivilege.
-struct EnabledPrivilege {
-    HANDLE token; // null when the token could not be opened
-    TOKEN_PRIVILEGES previous;
-};
-
-// Enables the named privilege in this process's token; reports nothing (a token
-// without the privilege stays as it is).
-static EnabledPrivilege EnablePrivilege(const char* privilegeName) {
-    // A failed step leaves its output zero and the steps after it fail quietly.
-    EnabledPrivilege enabled = {};
-    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &enabled.token);
-    LUID privilege = {};
-    LookupPrivilegeValueA("", privilegeName, &privilege); // "": the local system
-    TOKEN_PRIVILEGES request = {};
-    request.PrivilegeCount = 1;
-    request.Privileges[0].Luid = privilege;
-    request.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    DWORD previousLength = 0;
-    // The previous state lists only what the call changed: nothing when the
-    // privilege was enabled already or the token does not hold it.
-    AdjustTokenPrivileges(enabled.token, FALSE, &request, sizeof(request), &enabled.previous,
-                          &previousLength);
-    return enabled;
-}
-
-// Puts the privilege back as it was before EnablePrivilege and closes the token.
-static void RestorePrivilege(EnabledPrivilege& enabled) {
-    if (!enabled.token) return;
-    if (enabled.previous.PrivilegeCount != 0) {
-        AdjustTokenPrivileges(enabled.token, FALSE, &enabled.previous, 0, nullptr, nullptr);
-    }
-    CloseHandle(enabled.token);
-    enabled.token = nullptr;
-}
-
-int32_t TerminateProcessById(uint32_t processId, uint32_t exitCode) {
-    // Lets the kill reach processes that the token may open only as a debugger;
-    // whether that worked does not matter, the kill is tried anyway. The access is
-    // checked when the process is opened, so the privilege goes back to its former
-    // state right after that.
-    EnabledPrivilege debug = EnablePrivilege(DEBUG_PRIVILEGE);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
-    RestorePrivilege(debug);
-    if (!process) return 0;
-    BOOL terminated = TerminateProcess(process, exitCode);
-    CloseHandle(process);
-    return terminated;
+bool KillProcess(HANDLE process, uint32_t exitCode) {
+    // One that ended while the question was open has nothing left to kill.
+    DWORD running = 0;
+    if (GetExitCodeProcess(process, &running) && running != STILL_ACTIVE) return false;
+    return TerminateProcess(process, exitCode) != FALSE;
 }

@@ -1,25 +1,32 @@
-// Pause, resume and kill a process by id.
+// Pause, resume and kill a process that the caller holds open.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
-// Suspends every thread of the process once, walking thread snapshots again until
-// a walk finds no thread that this call has not suspended, so that threads started
-// meanwhile are caught. 1 when every thread was suspended; 0, with every suspension
-// of this call undone, when a thread refuses, the process has no thread or does not
-// settle within 64 walks and 3 seconds. Refuses (0) the process that hosts the library.
-// Where the system names a thread's process, a thread id that has passed to another
-// process's thread is never suspended or resumed (here or by ResumeProcessThreads).
-int32_t SuspendProcessThreads(uint32_t processId);
-// Resumes every thread of the process in one snapshot walk; 1 when at least one
-// thread of it was resumed, else 0.
-int32_t ResumeProcessThreads(uint32_t processId);
+// The access that pausing and resuming ask of a held process: NtSuspendProcess and
+// NtResumeProcess need PROCESS_SUSPEND_RESUME, NtGetNextThread PROCESS_QUERY_INFORMATION.
+constexpr DWORD SUSPEND_ACCESS = PROCESS_SUSPEND_RESUME | PROCESS_QUERY_INFORMATION;
+// The access that killing asks of a held process.
+constexpr DWORD KILL_ACCESS = PROCESS_TERMINATE;
+
+// Suspends every thread of the process once. The process is held on a handle with
+// SUSPEND_ACCESS (HoldProcess) and named by its id. It is suspended in one call
+// (NtSuspendProcess), then its threads are looked at on its handle until every one
+// is suspended; where the system lacks those calls, or the handle was refused their
+// access, by walks of thread snapshots instead. True when every thread was
+// suspended; false, with every suspension of this call undone, when a thread cannot
+// be suspended, the process has no thread or does not settle. Refuses (false) the
+// process that hosts the library and a process that the system marks critical.
+bool PauseProcess(HANDLE process, uint32_t processId);
+// Lowers every thread's suspend count by one, whoever raised it (NtResumeProcess,
+// else one snapshot walk). True when the process has a thread and the resume
+// reached it; else false.
+bool ResumeProcess(HANDLE process, uint32_t processId);
 // True when the system marks the process, open with limited query access, critical:
 // its end stops the system and a pause of it can hang the whole session. False
 // where the system does not say.
 bool IsCriticalProcess(HANDLE process);
-// Terminates the process with the exit code, with the debug privilege enabled while
-// the process is opened and put back as it was right after. TerminateProcess's
-// result, or 0 when the process cannot be opened.
-int32_t TerminateProcessById(uint32_t processId, uint32_t exitCode);
+// Terminates the process, held on a handle with KILL_ACCESS, with the exit code;
+// false when the system refuses or the process has ended already.
+bool KillProcess(HANDLE process, uint32_t exitCode);

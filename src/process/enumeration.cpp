@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "process/identity.h"
+#include "process/paused_processes.h"
 #include "process/process_api.h"
 #include "process/thread_state.h"
 #include "runtime/module_state.h"
@@ -30,6 +31,7 @@ struct EntryRecord {
     bool read; // false until a query reads the entry at the cursor
     uint64_t created;
     size_t workingSet;
+    RunState state;
     char name[NAME_BUFFER_SIZE];
     char path[NAME_BUFFER_SIZE];
 };
@@ -47,7 +49,8 @@ struct EntryTable {
 // Per process its id (4 bytes) and its terminated name, packed: the names of the
 // processes that nothing else names.
 static EntryTable NameTable;
-// Per thread the id of its process and its own id: whether a process runs.
+// Per thread the id of its process and its own id: whether a process runs, where
+// its handle cannot walk its threads.
 struct ThreadEntry {
     DWORD process, thread;
 };
@@ -95,16 +98,18 @@ class EntryHandle {
 using ModuleTextFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR text, DWORD size);
 
 // Reads a text about the process's module (its base name or its full path) into
-// text, terminated. The text is what the call reports as written: empty when it
-// wrote nothing, never longer than the buffer, and without a letter that the
-// call's own cut left in part.
+// text, terminated. The text is what the call wrote, up to its terminator: empty
+// when it wrote nothing, never longer than the buffer, and without a letter that
+// the call's own cut left in part (a call that cuts writes its terminator in the
+// last byte, right after the part).
 static void ReadModuleText(HANDLE process, HMODULE module, ModuleTextFn read,
                            char (&text)[NAME_BUFFER_SIZE]) {
     text[0] = '\0';
     if (!read) return;
     DWORD length = read(process, module, text, MAX_PROCESS_TEXT);
     if (length > MAX_PROCESS_TEXT) length = MAX_PROCESS_TEXT;
-    text[WholeCharactersLength(text, length)] = '\0';
+    text[length] = '\0';
+    text[WholeCharactersLength(text, TextLength(text))] = '\0';
 }
 
 // Fills whichever of name and path psapi left empty from the process's full image
@@ -200,12 +205,37 @@ static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
     }
 }
 
+// Whether the process runs, from its threads read on its handle or, where that
+// cannot walk them (limited access, a system without the call, no handle), from
+// the thread table, taken once per snapshot when the first entry needs it.
+static RunState ReadEntryState(HANDLE process, DWORD id, ReadDepth depth) {
+    if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
+    RunStateReader reader(depth);
+    if (ReadThreadsOnHandle(process, reader)) return reader.State();
+    if (!ThreadTable.taken) {
+        TakeTable(ThreadTable, TH32CS_SNAPTHREAD, ProcessApi.thread32First, ProcessApi.thread32Next,
+                  [](THREADENTRY32& thread) {
+                      auto* at = reinterpret_cast<ThreadEntry*>(
+                          TableRoom(ThreadTable, sizeof(ThreadEntry)));
+                      if (at) *at = {thread.th32OwnerProcessID, thread.th32ThreadID};
+                      return at != nullptr;
+                  });
+    }
+    const auto* threads = reinterpret_cast<const ThreadEntry*>(ThreadTable.data);
+    const SIZE_T count = ThreadTable.used / sizeof(ThreadEntry);
+    for (SIZE_T i = 0; i < count; ++i) {
+        if (threads[i].process == id && !reader.ReadById(id, threads[i].thread)) break;
+    }
+    return reader.State();
+}
+
 // Reads the entry at the cursor, on one handle, unless it has been read already.
 static const EntryRecord& CurrentEntry() {
     if (Current.read) return Current;
     Current.read = true;
     Current.created = 0;
     Current.workingSet = 0;
+    Current.state = RunState::Unknown;
     Current.name[0] = Current.path[0] = '\0';
     DWORD id = 0;
     if (!CurrentProcessId(id)) return Current;
@@ -242,6 +272,7 @@ static const EntryRecord& CurrentEntry() {
             }
         }
     }
+    Current.state = ReadEntryState(process.get(), id, DepthFor({id, Current.created}));
     // A process that runs but answers none of the name queries (the system's own,
     // some protected ones) is named from tool-help's list; one that has ended is not.
     if (Current.name[0] == '\0' && (process.get() || process.refused())) {
@@ -312,23 +343,5 @@ uint64_t EntryCreationTime() {
 }
 
 RunState EntryRunState() {
-    DWORD id = 0;
-    // The idle process's threads are the processors' idle loops.
-    if (!CurrentProcessId(id) || id == 0 || !CanReadSuspendCounts()) return RunState::Unknown;
-    if (!ThreadTable.taken) {
-        TakeTable(ThreadTable, TH32CS_SNAPTHREAD, ProcessApi.thread32First, ProcessApi.thread32Next,
-                  [](THREADENTRY32& thread) {
-                      auto* at = reinterpret_cast<ThreadEntry*>(
-                          TableRoom(ThreadTable, sizeof(ThreadEntry)));
-                      if (at) *at = {thread.th32OwnerProcessID, thread.th32ThreadID};
-                      return at != nullptr;
-                  });
-    }
-    const auto* threads = reinterpret_cast<const ThreadEntry*>(ThreadTable.data);
-    const SIZE_T count = ThreadTable.used / sizeof(ThreadEntry);
-    RunStateReader reader;
-    for (SIZE_T i = 0; i < count; ++i) {
-        if (threads[i].process == id && !reader.Read(threads[i].thread)) break;
-    }
-    return reader.State();
+    return CurrentEntry().state;
 }

@@ -8,7 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "process/thread_state.h"
+#include "process/run_state.h"
 
 // Longest name or path a query returns.
 constexpr uint32_t MAX_PROCESS_TEXT = 255;
@@ -37,9 +37,12 @@ size_t EntryWorkingSet();
 // other answers, before them: with the id it identifies the process they describe.
 // 0 when it could not be read.
 uint64_t EntryCreationTime();
-// Whether the process at the cursor runs, from its threads' suspend counts in
-// one thread snapshot taken at most once per snapshot (when the first entry asks);
-// Unknown where the counts cannot be read.
+// Whether the process at the cursor runs, from its threads' suspend counts read on
+// the handle that read the other answers (until a thread runs; for a process that
+// this module paused, every thread). Where that handle cannot walk the threads
+// (limited access, a system without the call), from one thread snapshot taken at
+// most once per snapshot, when the first entry needs it. Unknown where the counts
+// cannot be read.
 RunState EntryRunState();
 // Frees the tool-help tables if a walk left them; called before the module's
 // heaps are destroyed.

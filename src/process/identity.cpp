@@ -2,11 +2,53 @@
 
 #include "process/process_api.h"
 
-// Opens the process for questions about its times; systems older than Vista know
-// only the wider query access.
-static HANDLE OpenForTimes(uint32_t processId) {
-    HANDLE process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, processId);
-    if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+// The privilege that opening a process to terminate it enables first.
+constexpr char DEBUG_PRIVILEGE[] = "SeDebugPrivilege";
+
+// A privilege enabled for one operation: the token, and the state that the
+// enabling changed, to be put back by RestorePrivilege.
+struct EnabledPrivilege {
+    HANDLE token; // null when the token could not be opened
+    TOKEN_PRIVILEGES previous;
+};
+
+// Enables the named privilege in this process's token; reports nothing (a token
+// without the privilege stays as it is).
+static EnabledPrivilege EnablePrivilege(const char* privilegeName) {
+    // A failed step leaves its output zero and the steps after it fail quietly.
+    EnabledPrivilege enabled = {};
+    OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &enabled.token);
+    LUID privilege = {};
+    LookupPrivilegeValueA("", privilegeName, &privilege); // "": the local system
+    TOKEN_PRIVILEGES request = {};
+    request.PrivilegeCount = 1;
+    request.Privileges[0].Luid = privilege;
+    request.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    DWORD previousLength = 0;
+    // The previous state lists only what the call changed: nothing when the
+    // privilege was enabled already or the token does not hold it.
+    AdjustTokenPrivileges(enabled.token, FALSE, &request, sizeof(request), &enabled.previous,
+                          &previousLength);
+    return enabled;
+}
+
+// Puts the privilege back as it was before EnablePrivilege and closes the token.
+static void RestorePrivilege(EnabledPrivilege& enabled) {
+    if (!enabled.token) return;
+    if (enabled.previous.PrivilegeCount != 0) {
+        AdjustTokenPrivileges(enabled.token, FALSE, &enabled.previous, 0, nullptr, nullptr);
+    }
+    CloseHandle(enabled.token);
+    enabled.token = nullptr;
+}
+
+// Opens the process with the access and limited query access, else limited query
+// access alone; systems older than Vista know only the wider query access.
+static HANDLE OpenWithAccess(uint32_t processId, DWORD access) {
+    HANDLE process = nullptr;
+    if (access != 0) process = OpenProcess(access | LIMITED_QUERY_ACCESS, FALSE, processId);
+    if (!process) process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, processId);
+    if (!process) process = OpenProcess(access | PROCESS_QUERY_INFORMATION, FALSE, processId);
     return process;
 }
 
@@ -19,12 +61,18 @@ uint64_t HandleCreationTime(HANDLE process) {
     return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-HANDLE HoldProcess(uint32_t processId, uint64_t created) {
-    HANDLE process = OpenForTimes(processId);
-    if (!process) return nullptr;
-    if (HandleCreationTime(process) != created) {
+HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access) {
+    if (identity.created == 0) return nullptr;
+    // The access is checked when the process is opened: the privilege is needed no
+    // longer than that.
+    const bool terminate = (access & PROCESS_TERMINATE) != 0;
+    EnabledPrivilege debug = {};
+    if (terminate) debug = EnablePrivilege(DEBUG_PRIVILEGE);
+    HANDLE process = OpenWithAccess(identity.id, access);
+    if (terminate) RestorePrivilege(debug);
+    if (process && HandleCreationTime(process) != identity.created) {
         CloseHandle(process);
-        return nullptr;
+        process = nullptr;
     }
     return process;
 }

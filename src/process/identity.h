@@ -5,13 +5,20 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "process/identity_table.h"
+
 // The creation time (in 100 ns units since 1601) of a process already open with
 // any query access; 0 when it cannot be read.
 uint64_t HandleCreationTime(HANDLE process);
-// Opens the process with limited query access and keeps it open if it is the process
-// created at `created` (a time that HandleCreationTime gave, not 0): while it is
-// held, its id cannot pass to another process. Null when the id no longer names
-// that process, or it cannot be opened at all.
-HANDLE HoldProcess(uint32_t processId, uint64_t created);
+// Opens the process and keeps it open if it is the process of the identity (whose
+// creation time HandleCreationTime gave, not 0): while it is held, its id cannot
+// pass to another process. It is opened with the access asked for and limited query
+// access; where the system refuses that, with limited query access alone (what
+// needs more then fails, or takes a way that needs no more). A request to
+// terminate is made with the debug privilege enabled, which reaches processes that
+// the token may open only as a debugger; the privilege goes back to its former
+// state right after. Null when the id no longer names that process, or it cannot
+// be opened at all.
+HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access = 0);
 // Lets go of a process that HoldProcess returned.
 void ReleaseProcess(HANDLE process);

@@ -1,13 +1,57 @@
 #include "process/process_api.h"
 
+#include <string.h>
+
 // The bound entry points and buffers; written by BindProcessApi and
 // ReleaseProcessApi on the loader's thread, read by the process operations.
 ProcessApiTable ProcessApi;
 
-// Looks name up in module and stores it in slot; a missing name leaves null.
-template <class Fn> static void BindSlot(Fn& slot, HMODULE module, const char* name) {
-    // Through void*: the entry point's real prototype is the slot's, not FARPROC's.
-    slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+// A slot of the binding table and the name of the entry point bound into it.
+struct SlotBinding {
+    void* slot; // the address of one of ProcessApi's entry-point slots
+    const char* name;
+};
+
+static const SlotBinding PSAPI_SLOTS[] = {
+    {&ProcessApi.enumProcesses, "EnumProcesses"},
+    {&ProcessApi.enumProcessModules, "EnumProcessModules"},
+    {&ProcessApi.getModuleBaseNameA, "GetModuleBaseNameA"},
+    {&ProcessApi.getModuleFileNameExA, "GetModuleFileNameExA"},
+    {&ProcessApi.enumDeviceDrivers, "EnumDeviceDrivers"},
+    {&ProcessApi.getDeviceDriverBaseNameA, "GetDeviceDriverBaseNameA"},
+    {&ProcessApi.getDeviceDriverFileNameA, "GetDeviceDriverFileNameA"},
+    {&ProcessApi.getProcessMemoryInfo, "GetProcessMemoryInfo"},
+    {&ProcessApi.emptyWorkingSet, "EmptyWorkingSet"},
+};
+static const SlotBinding KERNEL32_SLOTS[] = {
+    {&ProcessApi.createToolhelp32Snapshot, "CreateToolhelp32Snapshot"},
+    {&ProcessApi.thread32First, "Thread32First"},
+    {&ProcessApi.thread32Next, "Thread32Next"},
+    {&ProcessApi.openThread, "OpenThread"},
+    {&ProcessApi.queryFullProcessImageNameA, "QueryFullProcessImageNameA"},
+    {&ProcessApi.getProcessIdOfThread, "GetProcessIdOfThread"},
+    {&ProcessApi.process32First, "Process32First"},
+    {&ProcessApi.process32Next, "Process32Next"},
+    {&ProcessApi.getProcessTimes, "GetProcessTimes"},
+    {&ProcessApi.isProcessCritical, "IsProcessCritical"},
+};
+static const SlotBinding NTDLL_SLOTS[] = {
+    {&ProcessApi.ntQueryInformationThread, "NtQueryInformationThread"},
+    {&ProcessApi.ntQueryInformationProcess, "NtQueryInformationProcess"},
+    {&ProcessApi.ntSuspendProcess, "NtSuspendProcess"},
+    {&ProcessApi.ntResumeProcess, "NtResumeProcess"},
+    {&ProcessApi.ntGetNextThread, "NtGetNextThread"},
+};
+
+// Looks each name up in module and stores it in its slot; a missing name (or
+// module) leaves null.
+static void BindSlots(HMODULE module, const SlotBinding* bindings, size_t count) {
+    if (!module) return;
+    for (size_t i = 0; i < count; ++i) {
+        FARPROC entry = GetProcAddress(module, bindings[i].name);
+        // Copied, not converted: the slot's type is the entry point's real prototype.
+        memcpy(bindings[i].slot, &entry, sizeof entry);
+    }
 }
 
 // psapi.dll from the system folder only, so that a psapi.dll planted beside the
@@ -22,43 +66,30 @@ static HMODULE LoadPsapi() {
 
 int BindProcessApi() {
     ProcessApi.psapiModule = LoadPsapi();
-    if (HMODULE psapi = ProcessApi.psapiModule) {
-        BindSlot(ProcessApi.enumProcesses, psapi, "EnumProcesses");
-        BindSlot(ProcessApi.enumProcessModules, psapi, "EnumProcessModules");
-        BindSlot(ProcessApi.getModuleBaseNameA, psapi, "GetModuleBaseNameA");
-        BindSlot(ProcessApi.getModuleFileNameExA, psapi, "GetModuleFileNameExA");
-        BindSlot(ProcessApi.enumDeviceDrivers, psapi, "EnumDeviceDrivers");
-        BindSlot(ProcessApi.getDeviceDriverBaseNameA, psapi, "GetDeviceDriverBaseNameA");
-        BindSlot(ProcessApi.getDeviceDriverFileNameA, psapi, "GetDeviceDriverFileNameA");
-        BindSlot(ProcessApi.getProcessMemoryInfo, psapi, "GetProcessMemoryInfo");
-        BindSlot(ProcessApi.emptyWorkingSet, psapi, "EmptyWorkingSet");
+    BindSlots(ProcessApi.psapiModule, PSAPI_SLOTS, sizeof PSAPI_SLOTS / sizeof *PSAPI_SLOTS);
+    if (ProcessApi.psapiModule) {
         ProcessApi.processIdBuffer =
             static_cast<DWORD*>(GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE));
         if (ProcessApi.processIdBuffer) ProcessApi.processIdBufferSize = PROCESS_ID_BUFFER_SIZE;
         ProcessApi.secondBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
         ProcessApi.thirdBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
     }
-
     // The tool-help functions and the image-name, thread-owner and times queries are
     // looked up by name as well, so that a kernel32 without them still lets the
-    // library load.
-    ProcessApi.kernel32Module = LoadLibraryA("kernel32.dll");
-    if (HMODULE kernel32 = ProcessApi.kernel32Module) {
-        BindSlot(ProcessApi.createToolhelp32Snapshot, kernel32, "CreateToolhelp32Snapshot");
-        BindSlot(ProcessApi.thread32First, kernel32, "Thread32First");
-        BindSlot(ProcessApi.thread32Next, kernel32, "Thread32Next");
-        BindSlot(ProcessApi.openThread, kernel32, "OpenThread");
-        BindSlot(ProcessApi.queryFullProcessImageNameA, kernel32, "QueryFullProcessImageNameA");
-        BindSlot(ProcessApi.getProcessIdOfThread, kernel32, "GetProcessIdOfThread");
-        BindSlot(ProcessApi.process32First, kernel32, "Process32First");
-        BindSlot(ProcessApi.process32Next, kernel32, "Process32Next");
-        BindSlot(ProcessApi.getProcessTimes, kernel32, "GetProcessTimes");
-        BindSlot(ProcessApi.isProcessCritical, kernel32, "IsProcessCritical");
+    // library load. kernel32 and ntdll are in every process from its start: they
+    // are found, not loaded, and nothing is given back.
+    ProcessApi.kernel32Module = GetModuleHandleA("kernel32.dll");
+    BindSlots(ProcessApi.kernel32Module, KERNEL32_SLOTS,
+              sizeof KERNEL32_SLOTS / sizeof *KERNEL32_SLOTS);
+    BindSlots(GetModuleHandleA("ntdll.dll"), NTDLL_SLOTS, sizeof NTDLL_SLOTS / sizeof *NTDLL_SLOTS);
+    // Systems before Windows 8.1 know the thread query but not the suspend count's
+    // class: there the slot stays empty, and no read asks it again.
+    ULONG count = 0;
+    if (ProcessApi.ntQueryInformationThread &&
+        ProcessApi.ntQueryInformationThread(GetCurrentThread(), THREAD_SUSPEND_COUNT_CLASS, &count,
+                                            sizeof count, nullptr) < 0) {
+        ProcessApi.ntQueryInformationThread = nullptr;
     }
-    // ntdll is in every process from its start: no load, and nothing to give back.
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    BindSlot(ProcessApi.ntQueryInformationThread, ntdll, "NtQueryInformationThread");
-    BindSlot(ProcessApi.ntQueryInformationProcess, ntdll, "NtQueryInformationProcess");
     return 0;
 }
 
@@ -68,8 +99,8 @@ int ReleaseProcessApi() {
     if (ProcessApi.thirdBuffer) GlobalFree(ProcessApi.thirdBuffer);
     // After the buffers: nothing of psapi.dll is in use any more.
     if (ProcessApi.psapiModule) FreeLibrary(ProcessApi.psapiModule);
-    // The kernel32 handle is not given back (kernel32 stays loaded anyway). Every
-    // slot is cleared so that nothing can reach a freed buffer or an unloaded module.
+    // Every slot is cleared so that nothing can reach a freed buffer or an unloaded
+    // module.
     ProcessApi = ProcessApiTable{};
     return 0;
 }

@@ -1,7 +1,7 @@
-// Run-time binding of the process-status, tool-help, image-name and thread-state
-// entry points. The library does not import psapi.dll, the tool-help functions,
-// QueryFullProcessImageNameA or ntdll's queries: they are looked up by name at
-// start-up, and a missing one is a null slot that no operation calls.
+// Run-time binding of the process-status, tool-help, image-name and native
+// process and thread entry points. The library does not import psapi.dll, the
+// tool-help functions, QueryFullProcessImageNameA or ntdll's calls: they are looked
+// up by name at start-up, and a missing one is a null slot that no operation calls.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +16,18 @@ constexpr DWORD MAX_PROCESS_ID_BUFFER_SIZE = 1024 * 1024;
 constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
 // The same for a thread: enough to ask which process it belongs to.
 constexpr DWORD LIMITED_THREAD_QUERY_ACCESS = 0x0800; // THREAD_QUERY_LIMITED_INFORMATION
+// The access a read of a thread's suspend count asks for; SYNCHRONIZE tells a
+// thread that has ended (and whose count says nothing) from one that runs.
+constexpr DWORD THREAD_STATE_ACCESS = LIMITED_THREAD_QUERY_ACCESS | SYNCHRONIZE;
+
+// NtQueryInformationThread's class for a thread's suspend count (Windows 8.1 on).
+constexpr ULONG THREAD_SUSPEND_COUNT_CLASS = 35;
+// NtQueryInformationProcess's class ProcessBreakOnTermination: nonzero when the
+// process's end stops the system.
+constexpr ULONG BREAK_ON_TERMINATION_CLASS = 29;
+// NtGetNextThread's answer after a process's last thread.
+constexpr LONG STATUS_NO_MORE_ENTRIES = static_cast<LONG>(0x8000001A);
+
 // LoadLibraryEx: search the system folder only (Windows 8, and Vista or 7 with
 // their update); older systems refuse it.
 constexpr DWORD SEARCH_SYSTEM32 = 0x800; // LOAD_LIBRARY_SEARCH_SYSTEM32
@@ -48,11 +60,17 @@ using GetProcessTimesFn = BOOL(WINAPI*)(HANDLE process, FILETIME* created, FILET
 using IsProcessCriticalFn = BOOL(WINAPI*)(HANDLE process, BOOL* critical);
 using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE process, ULONG infoClass, void* info,
                                                   ULONG size, ULONG* returned);
+using NtSuspendProcessFn = LONG(WINAPI*)(HANDLE process);
+using NtResumeProcessFn = LONG(WINAPI*)(HANDLE process);
+using NtGetNextThreadFn = LONG(WINAPI*)(HANDLE process, HANDLE thread, ACCESS_MASK access,
+                                        ULONG attributes, ULONG flags, HANDLE* next);
 
-// The binding table, in the order BindProcessApi fills it. Some slots have no
-// caller (the device-driver queries, EmptyWorkingSet, the second and third
-// buffers): they are bound and released all the same, so that the table keeps
-// one fixed layout whatever the operations use, and tests can empty any slot.
+// The binding table: psapi's slots and the process-id buffers, then kernel32's,
+// then ntdll's. Some slots have no caller (the device-driver queries,
+// EmptyWorkingSet, the second and third buffers): they are bound and released all
+// the same, so that the table keeps one fixed layout whatever the operations use.
+// Only BindProcessApi and ReleaseProcessApi write it (and tests, which empty or
+// fake a slot to stand in for a system without the entry point).
 struct ProcessApiTable {
     HMODULE psapiModule;
     EnumProcessesFn enumProcesses;
@@ -84,23 +102,32 @@ struct ProcessApiTable {
     // image-name query can (the system's own, some protected ones).
     Process32FirstFn process32First;
     Process32NextFn process32Next;
-    // ntdll's thread query: from Windows 8.1 on it tells a thread's suspend count
-    // without touching the thread. Cleared when the system turns that question down.
-    NtQueryInformationThreadFn ntQueryInformationThread;
     // Reads a process's creation time, which tells it from a later process with its
     // id; bound like the others, so that a test can stand in for such a process.
     GetProcessTimesFn getProcessTimes;
     // Whether the system marks a process critical (its end stops the system): kernel32's
-    // question from Windows 8.1 on, ntdll's process query before.
+    // question from Windows 8.1 on, ntdll's process query (class 29) before.
     IsProcessCriticalFn isProcessCritical;
+    // ntdll's calls. The thread query is bound only where it tells a thread's
+    // suspend count (class 35, Windows 8.1 on) without touching the thread: it is
+    // asked once, at binding, about the calling thread.
+    NtQueryInformationThreadFn ntQueryInformationThread;
     NtQueryInformationProcessFn ntQueryInformationProcess;
+    // Suspend or resume every thread of a process in one call, each thread's count
+    // raised or lowered by one (Windows XP on).
+    NtSuspendProcessFn ntSuspendProcess;
+    NtResumeProcessFn ntResumeProcess;
+    // Opens a process's threads one after the other by its handle, without thread
+    // ids that could pass to another process meanwhile (Vista on).
+    NtGetNextThreadFn ntGetNextThread;
 };
 
 // All null until BindProcessApi runs.
 extern ProcessApiTable ProcessApi;
 
-// Loads psapi.dll (from the system folder where the system can say so) and
-// kernel32.dll and fills the slots; always returns 0.
+// Loads psapi.dll (from the system folder where the system can say so), finds
+// kernel32.dll and ntdll.dll (in every process from its start) and fills the
+// slots; always returns 0.
 int BindProcessApi();
 // Frees the three buffers, then psapi.dll, and clears every slot; always returns 0.
 int ReleaseProcessApi();

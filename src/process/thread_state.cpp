@@ -1,49 +1,107 @@
 #include "process/thread_state.h"
 
-// NtQueryInformationThread's class for a thread's suspend count (Windows 8.1 on).
-constexpr ULONG THREAD_SUSPEND_COUNT_CLASS = 35;
-// Its answer on a system that does not know the class.
-constexpr LONG STATUS_INVALID_INFO_CLASS = static_cast<LONG>(0xC0000003);
-
-bool CanReadSuspendCounts() {
-    return ProcessApi.ntQueryInformationThread && ProcessApi.openThread;
+bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit) {
+    if (!ProcessApi.ntGetNextThread) return false;
+    HANDLE thread = nullptr;
+    for (;;) {
+        HANDLE next = nullptr;
+        const LONG status = ProcessApi.ntGetNextThread(process, thread, access, 0, 0, &next);
+        if (thread) CloseHandle(thread);
+        if (status < 0) return status == STATUS_NO_MORE_ENTRIES;
+        thread = next;
+        if (!visit(thread)) {
+            CloseHandle(thread);
+            return true;
+        }
+    }
 }
 
-bool RunStateReader::Read(DWORD threadId) {
-    if (!CanReadSuspendCounts()) {
-        unread_ = true;
-        return true;
+bool WalkThreadsOf(DWORD processId, Visitor<DWORD> visit) {
+    if (!ProcessApi.createToolhelp32Snapshot || !ProcessApi.thread32First ||
+        !ProcessApi.thread32Next || !ProcessApi.openThread) {
+        return false;
     }
-    HANDLE thread = ProcessApi.openThread(LIMITED_THREAD_QUERY_ACCESS, FALSE, threadId);
+    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (!snapshot || snapshot == INVALID_HANDLE_VALUE) return false;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ProcessApi.thread32First(snapshot, &entry); more;
+         more = ProcessApi.thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == processId && !visit(entry.th32ThreadID)) break;
+    }
+    CloseHandle(snapshot);
+    return true;
+}
+
+LONG ThreadSuspendCount(HANDLE thread) {
+    ULONG count = 0;
+    if (!ProcessApi.ntQueryInformationThread ||
+        ProcessApi.ntQueryInformationThread(thread, THREAD_SUSPEND_COUNT_CLASS, &count,
+                                            sizeof count, nullptr) < 0) {
+        return -1;
+    }
+    return static_cast<LONG>(count);
+}
+
+// An ended thread stays listed while a handle keeps it; its count tells nothing.
+static bool HasEnded(HANDLE thread) {
+    return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+}
+
+bool RunStateReader::Read(HANDLE thread) {
+    const LONG count = ThreadSuspendCount(thread);
+    if (count > 0) {
+        suspended_ = true;
+    } else if (!HasEnded(thread)) {
+        (count == 0 ? running_ : unread_) = true;
+    }
+    return !running_ || (depth_ == ReadDepth::EveryThread && !suspended_);
+}
+
+bool RunStateReader::ReadById(DWORD processId, DWORD threadId) {
+    HANDLE thread = ProcessApi.openThread
+                        ? ProcessApi.openThread(THREAD_STATE_ACCESS, FALSE, threadId)
+                        : nullptr;
     if (!thread) {
         // A thread that has ended since the snapshot says nothing about the others.
-        if (GetLastError() != ERROR_INVALID_PARAMETER) unread_ = true;
+        if (!ProcessApi.openThread || GetLastError() != ERROR_INVALID_PARAMETER) unread_ = true;
         return true;
     }
-    ULONG count = 0;
-    const LONG status = ProcessApi.ntQueryInformationThread(thread, THREAD_SUSPEND_COUNT_CLASS,
-                                                            &count, sizeof count, nullptr);
+    // Nor does one whose id has passed to a thread of another process meanwhile.
+    const bool ours =
+        !ProcessApi.getProcessIdOfThread || ProcessApi.getProcessIdOfThread(thread) == processId;
+    const bool more = !ours || Read(thread);
     CloseHandle(thread);
-    // A system without the class answers so for every thread: it is not asked again.
-    if (status == STATUS_INVALID_INFO_CLASS) ProcessApi.ntQueryInformationThread = nullptr;
-    if (status < 0) {
-        unread_ = true;
-    } else if (count == 0) {
-        running_ = true;
-    } else {
-        suspended_ = true;
-    }
-    return !running_;
+    return more;
 }
 
 RunState RunStateReader::State() const {
-    if (running_) return RunState::Running;
+    if (running_ && suspended_) {
+        return depth_ == ReadDepth::EveryThread ? RunState::PartlyPaused : RunState::Running;
+    }
+    // With every thread asked, one that could not be read may be one still held.
+    if (running_) {
+        return unread_ && depth_ == ReadDepth::EveryThread ? RunState::Unknown : RunState::Running;
+    }
     return suspended_ && !unread_ ? RunState::Paused : RunState::Unknown;
 }
 
-RunState ProcessRunState(uint32_t processId) {
-    if (!CanReadSuspendCounts()) return RunState::Unknown;
-    RunStateReader reader;
-    WalkThreadsOf(processId, [&](DWORD threadId) { return reader.Read(threadId); });
+bool ReadThreadsOnHandle(HANDLE process, RunStateReader& reader) {
+    RunStateReader read = reader;
+    if (!WalkThreadHandles(process, THREAD_STATE_ACCESS,
+                           [&](HANDLE thread) { return read.Read(thread); })) {
+        return false;
+    }
+    reader = read;
+    return true;
+}
+
+RunState ProcessRunState(HANDLE process, uint32_t processId, ReadDepth depth,
+                         SnapshotUse snapshots) {
+    if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
+    RunStateReader reader(depth);
+    if (!ReadThreadsOnHandle(process, reader) && snapshots == SnapshotUse::Allowed) {
+        WalkThreadsOf(processId, [&](DWORD threadId) { return reader.ReadById(processId, threadId); });
+    }
     return reader.State();
 }

@@ -1,55 +1,78 @@
-// The threads of a process: walking them in a tool-help snapshot, and whether
-// they run, read from their suspend counts without touching them.
+// The threads of a process: walking them, on the process's handle or in a tool-help
+// snapshot, and reading from their suspend counts, without touching them, whether
+// the process runs.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
 #include "process/process_api.h"
-
-// A process's state as its threads' suspend counts tell it.
-enum class RunState {
-    Unknown, // the counts cannot be read (before Windows 8.1, access refused, no thread)
-    Running, // a thread's count is 0
-    Paused,  // every thread's count is at least 1, whoever suspended it
-};
+#include "process/run_state.h"
 
 // Reads the suspend counts of one process's threads, given one at a time, until
-// the process's state is known.
+// the process's state is known as far as the depth asks.
 class RunStateReader {
   public:
-    // Reads one more thread; false once a thread at count 0 shows the process runs.
-    bool Read(DWORD threadId);
+    explicit RunStateReader(ReadDepth depth) : depth_(depth) {}
+    // Reads a thread open with THREAD_STATE_ACCESS; one that has ended is passed over.
+    // False once the state is known.
+    bool Read(HANDLE thread);
+    // Opens the thread by id and reads it. A thread that has ended, or whose id now
+    // names a thread of another process (where the system tells a thread's process),
+    // is passed over. False once the state is known.
+    bool ReadById(DWORD processId, DWORD threadId);
     RunState State() const;
 
   private:
+    ReadDepth depth_;
     bool running_ = false;
     bool suspended_ = false; // a thread with a count of 1 or more was seen
     bool unread_ = false;    // a thread's count could not be read
 };
 
-// True when suspend counts can be read at all (the system's query is there).
-bool CanReadSuspendCounts();
-// The process's state, from a fresh thread snapshot; Unknown when the counts
-// cannot be read.
-RunState ProcessRunState(uint32_t processId);
+// A thread's suspend count, read without touching it, on a handle with at least
+// LIMITED_THREAD_QUERY_ACCESS; -1 where the system cannot tell it.
+LONG ThreadSuspendCount(HANDLE thread);
+
+// A visit of each item of a walk, without allocation: the caller's function object
+// and one function that calls it. The walks themselves are compiled once.
+template <class Item> struct Visitor {
+    bool (*call)(void* visit, Item item);
+    void* visit;
+    template <class Visit>
+    explicit Visitor(Visit& v)
+        : call([](void* f, Item item) { return (*static_cast<Visit*>(f))(item); }), visit(&v) {}
+    bool operator()(Item item) const { return call(visit, item); }
+};
+
+// Calls visit(thread) for each thread of the process, opened with the access by the
+// process's handle (NtGetNextThread), until visit returns false; the walk closes
+// each handle. True when it got to the last thread or visit stopped it; false when
+// the system lacks the call, the handle lacks PROCESS_QUERY_INFORMATION, or a
+// thread could not be opened.
+bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit);
+template <class Visit> bool WalkThreadHandles(HANDLE process, DWORD access, Visit visit) {
+    return WalkThreadHandles(process, access, Visitor<HANDLE>(visit));
+}
 
 // Calls visit(thread id) for each thread of the process in a fresh system-wide
 // thread snapshot, until visit returns false. False when any of the tool-help
 // entry points is missing or no snapshot can be taken.
+bool WalkThreadsOf(DWORD processId, Visitor<DWORD> visit);
 template <class Visit> bool WalkThreadsOf(DWORD processId, Visit visit) {
-    if (!ProcessApi.createToolhelp32Snapshot || !ProcessApi.thread32First ||
-        !ProcessApi.thread32Next || !ProcessApi.openThread) {
-        return false;
-    }
-    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (!snapshot || snapshot == INVALID_HANDLE_VALUE) return false;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = ProcessApi.thread32First(snapshot, &entry); more;
-         more = ProcessApi.thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == processId && !visit(entry.th32ThreadID)) break;
-    }
-    CloseHandle(snapshot);
-    return true;
+    return WalkThreadsOf(processId, Visitor<DWORD>(visit));
 }
+
+// Reads the process's threads into the reader on its handle; false, leaving the
+// reader as it was, where the handle cannot walk them (limited access, a system
+// without the call).
+bool ReadThreadsOnHandle(HANDLE process, RunStateReader& reader);
+
+// Where a read may take a thread snapshot when the handle cannot walk the threads.
+enum class SnapshotUse { Allowed, Refused };
+
+// The process's state: its threads read on its handle or, where it cannot walk
+// them, in a fresh thread snapshot (unless refused: a snapshot allocates memory).
+// Unknown when the counts cannot be read.
+RunState ProcessRunState(HANDLE process, uint32_t processId, ReadDepth depth,
+                         SnapshotUse snapshots = SnapshotUse::Allowed);

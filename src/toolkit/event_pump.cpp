@@ -10,7 +10,7 @@
 int32_t PendingEvent;
 int32_t EventSubtype;
 intptr_t EventControlValue;
-void (*SessionEndHandler)();
+void (*SessionEndHandler)(bool confirmed);
 // A close request or session end that WaitEvent has not returned yet; 0 for none.
 // The session's end outranks a close.
 static int32_t KeptRequest;
@@ -228,13 +228,14 @@ LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         RecordEvent(static_cast<int32_t>(message));
         return 0;
     case WM_QUERYENDSESSION:
-        if (SessionEndHandler) SessionEndHandler();
+        if (SessionEndHandler) SessionEndHandler(false);
         return TRUE;
     case WM_ENDSESSION:
         if (wParam) {
+            KeepRequest(EV_ENDSESSION);
+            if (SessionEndHandler) SessionEndHandler(true);
             // Sent, and handled inside GetMessageA, which does not return for it: a
             // posted message lets the waiting WaitEvent return the kept request.
-            KeepRequest(EV_ENDSESSION);
             PostMessageA(hwnd, WM_NULL, 0, 0);
         }
         return 0;

@@ -13,11 +13,14 @@ extern int32_t PendingEvent;       // last event recorded since WaitEvent last r
 extern int32_t EventSubtype;       // SUB_NONE at the start of every WaitEvent
 extern intptr_t EventControlValue; // control number or command of the last control event
 
-// Called when the system asks whether the session may end (WM_QUERYENDSESSION),
-// before the toolkit's window answers yes: the one moment to put things in order
-// without asking, since the system may end the process soon after. Null for none;
-// set by the program.
-extern void (*SessionEndHandler)();
+// Called when the system asks whether the session may end (WM_QUERYENDSESSION,
+// confirmed false), before the toolkit's window answers yes, and when it says that
+// the session ends (WM_ENDSESSION with TRUE, confirmed true), before the window's
+// handling returns: the moments to put things in order without asking, since the
+// system may end the process as soon as either returns, whatever box is open. A
+// confirmed end may come without the question first. Null for none; set by the
+// program.
+extern void (*SessionEndHandler)(bool confirmed);
 
 // Resets the event state (called at start-up, and by a program before it opens its
 // window, so that no request of an earlier window is left). Cannot fail.

@@ -1,6 +1,7 @@
 #include "toolkit/message_box.h"
 
 #include "runtime/module_state.h"
+#include "runtime/text.h"
 
 DynamicObjectList DisabledWindowList;
 
@@ -60,6 +61,18 @@ void RestoreThreadWindows() {
         DeleteDynamicRecord(DisabledWindowList, entry);
         EnableWindow(window, TRUE);
     }
+}
+
+// A message box is a dialog of the system's dialog class.
+static BOOL CALLBACK EndIfMessageBox(HWND window, LPARAM) {
+    char name[8] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (TextEquals(name, "#32770")) EndDialog(window, 0);
+    return TRUE;
+}
+
+void EndMessageBoxes() {
+    EnumThreadWindows(GetCurrentThreadId(), EndIfMessageBox, 0);
 }
 
 int32_t ShowMessage(const char* title, const char* text, UINT flags) {

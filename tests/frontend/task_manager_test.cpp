@@ -655,6 +655,7 @@ class TaskManagerWithFakes : public TaskManager {
 };
 
 TEST_F(TaskManagerWithFakes, PauseThatCannotStopEveryThreadIsReportedAndUndone) {
+    UseSnapshotWalks();
     ASSERT_NO_FATAL_FAILURE(SelectCountingChild(4));
     const std::vector<DWORD> threads = ThreadIdsOf(child.id());
     ASSERT_GT(threads.size(), 1u);
@@ -680,15 +681,27 @@ TEST_F(TaskManagerWithFakes, PauseThatCannotStopEveryThreadIsReportedAndUndone) 
 }
 
 TEST_F(TaskManagerWithFakes, AThreadIdThatPassedToAnotherProcessIsLeftAlone) {
+    // Threads go by their ids only where the process-wide calls are missing.
+    UseSnapshotWalks();
     CountingChild other;
     ASSERT_TRUE(other.Start(1));
-    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    ASSERT_TRUE(SuspendEveryThread(other.id(), true));
+    ASSERT_TRUE(child.Start(2));
     const std::vector<DWORD> threads = ThreadIdsOf(child.id()), foreign = ThreadIdsOf(other.id());
     ASSERT_FALSE(threads.empty());
     ASSERT_FALSE(foreign.empty());
-    // The first open of one of its threads gets the other child's thread, as if that
-    // thread had ended after the snapshot and its id gone to the other process.
+    // As if each of its threads had ended after LIST's snapshot and its id gone to a
+    // suspended thread of the other process: LIST does not take those for its own.
     OpenThreadFailures.clear();
+    OpenThreadRedirects.clear();
+    for (DWORD thread : threads)
+        OpenThreadRedirects[thread] = {foreign.front(), 1};
+    row = ListAndSelect(child.id());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
+    ASSERT_TRUE(SuspendEveryThread(other.id(), false));
+
+    // The first open of one of its threads by PAUSE gets the other child's thread.
     OpenThreadRedirects.clear();
     OpenThreadRedirects[threads.back()] = {foreign.front(), 1};
     PauseRow(row);

@@ -2,9 +2,12 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "process/actions.h"
+#include "process/identity.h"
 #include "process/process_api.h"
 #include "support/child_process.h"
 #include "support/process_api_helpers.h"
@@ -39,6 +42,9 @@ DWORD EndedChildId(ChildProcess& child) {
 // (the system's idle process on Windows, no process under Wine).
 constexpr DWORD UNOPENABLE_ID = 0;
 
+// The real NtGetNextThread, for the fake below.
+NtGetNextThreadFn SavedNtGetNextThread;
+
 // Counts until told to stop: a thread of this process that must keep running.
 volatile LONG ticks = 0;
 volatile LONG stopTicking = 0;
@@ -52,71 +58,121 @@ DWORD WINAPI Tick(void*) {
 
 } // namespace
 
-// The module started, as the DLL starts it.
-class PauseResume : public ::testing::Test {
-  protected:
-    ModuleScope module;
-};
-class Kill : public PauseResume {};
+// The two ways a pause and a resume go: by the process-wide calls, and by walks of
+// thread snapshots, which a system without those calls takes.
+enum class Way { ProcessWide, SnapshotWalks };
 
-// The module started, the binding table saved (a test may put fakes in its slots)
-// and a child whose threads all count.
-class PausingAChild : public ::testing::Test {
+const char* NameOf(Way way) {
+    return way == Way::ProcessWide ? "ProcessWide" : "SnapshotWalks";
+}
+std::string WayName(const ::testing::TestParamInfo<Way>& way) {
+    return NameOf(way.param);
+}
+void PrintTo(Way way, std::ostream* out) {
+    *out << NameOf(way);
+}
+
+// The module started, as the DLL starts it, with the binding table saved (a test may
+// put fakes in its slots); for the walks, the process-wide calls emptied.
+class PauseResume : public ::testing::TestWithParam<Way> {
   protected:
-    void SetUp() override { ASSERT_TRUE(child.Start(COUNTING_THREADS)); }
+    void SetUp() override {
+        if (GetParam() == Way::SnapshotWalks) UseSnapshotWalks();
+    }
     ModuleScope module;
     SavedProcessApi saved;
+};
+INSTANTIATE_TEST_SUITE_P(, PauseResume, ::testing::Values(Way::ProcessWide, Way::SnapshotWalks),
+                         WayName);
+
+// The same, with a child whose threads all count.
+class PausingAChild : public PauseResume {
+  protected:
+    void SetUp() override {
+        PauseResume::SetUp();
+        ASSERT_TRUE(child.Start(COUNTING_THREADS));
+    }
+    bool Pause() { return PauseProcess(child.process().handle(), child.id()); }
+    bool Resume() { return ResumeProcess(child.process().handle(), child.id()); }
     CountingChild child;
 };
+INSTANTIATE_TEST_SUITE_P(, PausingAChild, ::testing::Values(Way::ProcessWide, Way::SnapshotWalks),
+                         WayName);
+// What the walks alone do.
+class WalkingAChild : public PausingAChild {};
+INSTANTIATE_TEST_SUITE_P(, WalkingAChild, ::testing::Values(Way::SnapshotWalks), WayName);
 
-TEST_F(PausingAChild, PauseStopsEveryThreadAndResumeRestartsThem) {
-
-    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+TEST_P(PausingAChild, PauseStopsEveryThreadAndResumeRestartsThem) {
+    EXPECT_TRUE(Pause());
     EXPECT_TRUE(child.SettlesStill());
     EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
     ExpectSuspendCounts(child.id(), 1);
 
-    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    EXPECT_TRUE(Resume());
     EXPECT_TRUE(child.AllCount());
     ExpectSuspendCounts(child.id(), 0);
 }
 
-TEST_F(PausingAChild, TwoPausesNeedTwoResumes) {
-
-    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
-    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+TEST_P(PausingAChild, TwoPausesNeedTwoResumes) {
+    EXPECT_TRUE(Pause());
+    EXPECT_TRUE(Pause());
     ExpectSuspendCounts(child.id(), 2);
-    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    EXPECT_TRUE(Resume());
     ExpectSuspendCounts(child.id(), 1);
     EXPECT_TRUE(child.SettlesStill());
     EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
 
-    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    EXPECT_TRUE(Resume());
     EXPECT_TRUE(child.AllCount());
 }
 
-TEST_F(PauseResume, EndedProcessGivesZero) {
+TEST_P(PauseResume, AThreadTheProcessHoldsItselfStaysHeldOnce) {
+    CountingChild child;
+    ASSERT_TRUE(child.Start(COUNTING_THREADS, 0, true));
+    // The counting threads, the main thread and the one the child holds.
+    std::vector<DWORD> threads;
+    ASSERT_TRUE(WaitUntil([&] {
+        threads = ThreadIdsOf(child.id());
+        return threads.size() == COUNTING_THREADS + 2;
+    }));
+    std::vector<int> before;
+    for (DWORD thread : threads)
+        before.push_back(SuspendCountOf(thread));
+    ASSERT_EQ(std::count(before.begin(), before.end(), 1), 1);
+    ASSERT_EQ(std::count(before.begin(), before.end(), 0), COUNTING_THREADS + 1);
+
+    HANDLE process = child.process().handle();
+    ASSERT_TRUE(PauseProcess(process, child.id()));
+    for (size_t i = 0; i < threads.size(); ++i)
+        EXPECT_EQ(SuspendCountOf(threads[i]), before[i] + 1) << "thread " << threads[i];
+    ASSERT_TRUE(ResumeProcess(process, child.id()));
+    for (size_t i = 0; i < threads.size(); ++i)
+        EXPECT_EQ(SuspendCountOf(threads[i]), before[i]) << "thread " << threads[i];
+    EXPECT_TRUE(child.AllCount());
+}
+
+TEST_P(PauseResume, EndedProcessGivesFalse) {
     ChildProcess held;
     const DWORD id = EndedChildId(held);
     ASSERT_NE(id, 0u);
     // Its threads have gone with it: there is nothing to suspend or resume.
-    EXPECT_EQ(SuspendProcessThreads(id), 0);
-    EXPECT_EQ(ResumeProcessThreads(id), 0);
+    EXPECT_FALSE(PauseProcess(held.handle(), id));
+    EXPECT_FALSE(ResumeProcess(held.handle(), id));
 }
 
-TEST_F(PauseResume, OwnProcessIsNeverPaused) {
+TEST_P(PauseResume, OwnProcessIsNeverPaused) {
     // A second thread of this process that must keep running.
     DWORD workerId = 0;
     HANDLE worker = CreateThread(nullptr, 0, Tick, nullptr, 0, &workerId);
     ASSERT_NE(worker, nullptr);
 
-    EXPECT_EQ(SuspendProcessThreads(GetCurrentProcessId()), 0);
+    EXPECT_FALSE(PauseProcess(GetCurrentProcess(), GetCurrentProcessId()));
     LONG before = ticks;
     EXPECT_TRUE(WaitUntil([&] { return ticks > before + 10; }));
     EXPECT_EQ(SuspendCountOf(workerId), 0);
 
     // Resuming this process is harmless: its threads are not suspended.
-    EXPECT_EQ(ResumeProcessThreads(GetCurrentProcessId()), 1);
+    EXPECT_TRUE(ResumeProcess(GetCurrentProcess(), GetCurrentProcessId()));
     EXPECT_EQ(SuspendCountOf(workerId), 0);
 
     stopTicking = 1;
@@ -124,7 +180,36 @@ TEST_F(PauseResume, OwnProcessIsNeverPaused) {
     CloseHandle(worker);
 }
 
-TEST_F(PausingAChild, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
+// NtGetNextThread that refuses the process's last thread, as when its access is
+// denied: a pause by the process-wide calls cannot confirm every thread stopped.
+LONG WINAPI RefusingTheLastThread(HANDLE process, HANDLE thread, ACCESS_MASK access,
+                                  ULONG attributes, ULONG flags, HANDLE* next) {
+    const LONG status = SavedNtGetNextThread(process, thread, access, attributes, flags, next);
+    HANDLE after = nullptr;
+    if (status >= 0 && SavedNtGetNextThread(process, *next, access, attributes, flags, &after) < 0) {
+        CloseHandle(*next);
+        *next = nullptr;
+        return LONG(0xC0000022); // STATUS_ACCESS_DENIED
+    }
+    if (after) CloseHandle(after);
+    return status;
+}
+
+TEST_P(PausingAChild, APauseThatCannotStopEveryThreadIsUndone) {
+    // Walks: the last thread refuses to open. Process-wide: the last thread cannot be
+    // looked at after the process was suspended.
+    const DWORD last = ThreadIdsOf(child.id()).back();
+    OpenThreadFailures = {{last, {ERROR_ACCESS_DENIED, -1}}};
+    ProcessApi.openThread = ScriptedOpenThread;
+    SavedNtGetNextThread = saved.saved().ntGetNextThread;
+    if (GetParam() == Way::ProcessWide) ProcessApi.ntGetNextThread = RefusingTheLastThread;
+    EXPECT_FALSE(Pause());
+    ExpectSuspendCounts(child.id(), 0);
+    EXPECT_TRUE(child.AllCount());
+    OpenThreadFailures.clear();
+}
+
+TEST_P(WalkingAChild, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
     struct Slot {
         const char* name;
         void (*clear)();
@@ -138,54 +223,75 @@ TEST_F(PausingAChild, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
         SCOPED_TRACE(slot.name);
         SavedProcessApi saved;
         slot.clear();
-        EXPECT_EQ(SuspendProcessThreads(child.id()), 0);
-        EXPECT_EQ(ResumeProcessThreads(child.id()), 0);
+        EXPECT_FALSE(Pause());
+        EXPECT_FALSE(Resume());
         ExpectSuspendCounts(child.id(), 0);
     }
     EXPECT_TRUE(child.AllCount());
 }
 
-TEST_F(PausingAChild, ThreadsThatDoNotOpen) {
+TEST_P(WalkingAChild, ThreadsThatDoNotOpen) {
     const DWORD last = ThreadIdsOf(child.id()).back();
     ProcessApi.openThread = ScriptedOpenThread;
 
     // A thread that looks gone for a moment is no refusal: a later walk suspends it.
     OpenThreadFailures = {{last, {ERROR_INVALID_PARAMETER, 1}}};
-    EXPECT_EQ(SuspendProcessThreads(child.id()), 1);
+    EXPECT_TRUE(Pause());
     ExpectSuspendCounts(child.id(), 1);
     EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
 
     // A resume that reaches no thread fails and changes nothing.
     for (DWORD thread : ThreadIdsOf(child.id()))
         OpenThreadFailures[thread] = {ERROR_ACCESS_DENIED, -1};
-    EXPECT_EQ(ResumeProcessThreads(child.id()), 0);
+    EXPECT_FALSE(Resume());
     ExpectSuspendCounts(child.id(), 1);
     OpenThreadFailures.clear();
-    EXPECT_EQ(ResumeProcessThreads(child.id()), 1);
+    EXPECT_TRUE(Resume());
     ExpectSuspendCounts(child.id(), 0);
 
     // Listed in every walk but never opened: the pause cannot settle, so it gives up
     // and resumes the threads it suspended.
     OpenThreadFailures = {{last, {ERROR_INVALID_PARAMETER, -1}}};
     GrantedThreadOpens = 0;
-    EXPECT_EQ(SuspendProcessThreads(child.id()), 0);
+    EXPECT_FALSE(Pause());
     EXPECT_GT(GrantedThreadOpens, 0) << "no other thread was suspended first";
     ExpectSuspendCounts(child.id(), 0);
     EXPECT_TRUE(child.AllCount());
+    OpenThreadFailures.clear();
+}
+
+class Kill : public ::testing::Test {
+  protected:
+    ModuleScope module;
+};
+
+// Holds the process as the KILL command does and kills it; false when either fails.
+bool HoldAndKill(DWORD id, uint64_t created, uint32_t exitCode) {
+    HANDLE held = HoldProcess({id, created}, KILL_ACCESS);
+    const bool killed = held && KillProcess(held, exitCode);
+    ReleaseProcess(held);
+    return killed;
+}
+bool HoldAndKill(ChildProcess& child, uint32_t exitCode) {
+    return HoldAndKill(child.id(), HandleCreationTime(child.handle()), exitCode);
 }
 
 TEST_F(Kill, EndsTheProcessWithTheExitCode) {
     for (uint32_t exitCode : {0u, 42u}) {
         ChildProcess child;
         ASSERT_TRUE(child.Start("idle_child.exe"));
-        EXPECT_NE(TerminateProcessById(child.id(), exitCode), 0);
+        EXPECT_TRUE(HoldAndKill(child, exitCode));
         ASSERT_TRUE(child.WaitForExit(5000));
         EXPECT_EQ(child.ExitCode(), exitCode);
     }
 }
 
-TEST_F(Kill, ProcessThatDoesNotOpenGivesZero) {
-    EXPECT_EQ(TerminateProcessById(UNOPENABLE_ID, 0), 0);
+TEST_F(Kill, ProcessThatDoesNotOpenOrHasEndedGivesFalse) {
+    EXPECT_FALSE(HoldAndKill(UNOPENABLE_ID, 1, 0));
+    ChildProcess ended;
+    ASSERT_NE(EndedChildId(ended), 0u);
+    EXPECT_FALSE(HoldAndKill(ended, 0));
+    EXPECT_EQ(ended.ExitCode(), 99u) << "killed again with another exit code";
 }
 
 namespace {
@@ -234,8 +340,8 @@ TEST_F(Kill, LeavesTheDebugPrivilegeAsItWas) {
         // stops trying the kill.
         printf("note: this token does not hold the debug privilege\n");
         ASSERT_TRUE(victims[0].Start("idle_child.exe"));
-        EXPECT_EQ(TerminateProcessById(UNOPENABLE_ID, 0), 0);
-        EXPECT_NE(TerminateProcessById(victims[0].id(), 0), 0);
+        EXPECT_FALSE(HoldAndKill(UNOPENABLE_ID, 1, 0));
+        EXPECT_TRUE(HoldAndKill(victims[0], 0));
         EXPECT_EQ(DebugPrivilegeState(), PrivilegeState::NotHeld);
         return;
     }
@@ -247,9 +353,9 @@ TEST_F(Kill, LeavesTheDebugPrivilegeAsItWas) {
         ASSERT_TRUE(victim.Start("idle_child.exe"));
         SetDebugPrivilege(enabled);
         ASSERT_EQ(DebugPrivilegeState(), before);
-        EXPECT_EQ(TerminateProcessById(UNOPENABLE_ID, 0), 0);
+        EXPECT_FALSE(HoldAndKill(UNOPENABLE_ID, 1, 0));
         EXPECT_EQ(DebugPrivilegeState(), before);
-        EXPECT_NE(TerminateProcessById(victim.id(), 0), 0);
+        EXPECT_TRUE(HoldAndKill(victim, 0));
         EXPECT_TRUE(victim.WaitForExit(5000));
         EXPECT_EQ(DebugPrivilegeState(), before);
     }

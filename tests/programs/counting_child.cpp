@@ -1,6 +1,7 @@
 // Child program for the pause and resume tests. Arguments: the id of the
 // process to outlive no longer, the name of a shared CounterBoard mapping, the
-// number of counting threads and, optionally, a lifetime in ms. Each thread
+// number of counting threads, optionally a lifetime in ms and, optionally, "held"
+// for one more thread that the child starts suspended and never lets go. Each thread
 // counts in its own slot of the board. Without a lifetime the threads count for
 // ever; with one, each slot is a chain of short-lived threads: a thread counts
 // for that long, starts its successor and ends, so the process keeps starting
@@ -8,11 +9,16 @@
 // for the parent to end and then exits with 3.
 #include <windows.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "../support/counter_board.h"
 
 static CounterBoard* Board;
 static DWORD LifetimeMs; // 0: the threads never end
+
+static DWORD WINAPI NeverRuns(void*) {
+    return 0;
+}
 
 static DWORD WINAPI Count(void* slot) {
     volatile LONG* counter = &Board->counters[reinterpret_cast<INT_PTR>(slot)];
@@ -42,6 +48,10 @@ int main(int argc, char** argv) {
         HANDLE thread = CreateThread(nullptr, 0, Count, reinterpret_cast<void*>(i), 0, nullptr);
         if (!thread) return 2;
         CloseHandle(thread);
+    }
+    if (argc > 5 && strcmp(argv[5], "held") == 0 &&
+        !CreateThread(nullptr, 0, NeverRuns, nullptr, CREATE_SUSPENDED, nullptr)) {
+        return 2;
     }
     WaitForSingleObject(parent ? parent : GetCurrentThread(), INFINITE);
     return 3;

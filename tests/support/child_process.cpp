@@ -84,7 +84,7 @@ CountingChild::~CountingChild() {
     if (mapping_) CloseHandle(mapping_);
 }
 
-bool CountingChild::Start(int threads, DWORD lifetimeMs) {
+bool CountingChild::Start(int threads, DWORD lifetimeMs, bool held) {
     char name[64];
     static int serial = 0;
     snprintf(name, sizeof(name), "kelvor-counters-%lu-%d", GetCurrentProcessId(), ++serial);
@@ -95,7 +95,8 @@ bool CountingChild::Start(int threads, DWORD lifetimeMs) {
     if (!board_) return false;
     threads_ = threads;
     char arguments[96];
-    snprintf(arguments, sizeof(arguments), "%s %d %lu", name, threads, lifetimeMs);
+    snprintf(arguments, sizeof(arguments), "%s %d %lu%s", name, threads, lifetimeMs,
+             held ? " held" : "");
     if (!child_.Start("counting_child.exe", arguments)) return false;
     DWORD start = GetTickCount();
     while (board_->threadsStarted < threads) {

@@ -51,8 +51,9 @@ class CountingChild {
 
     // Starts the child with threads counting threads and waits until every one counts.
     // With a lifetime, each of them is a chain of threads instead: every thread counts
-    // for lifetimeMs, starts its successor and ends.
-    bool Start(int threads, DWORD lifetimeMs = 0);
+    // for lifetimeMs, starts its successor and ends. With held, the child also starts
+    // one thread suspended, which it never lets go.
+    bool Start(int threads, DWORD lifetimeMs = 0, bool held = false);
     ChildProcess& process() { return child_; }
     DWORD id() const { return child_.id(); }
     // True once every counter has moved on from its value at the call.

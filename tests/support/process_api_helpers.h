@@ -25,6 +25,15 @@ class SavedProcessApi {
     ProcessApiTable saved_;
 };
 
+// Empties the slots of the process-wide calls (NtSuspendProcess, NtResumeProcess,
+// NtGetNextThread), as on a system without them: pauses, resumes and state reads
+// then walk thread snapshots and open each thread by its id.
+inline void UseSnapshotWalks() {
+    ProcessApi.ntSuspendProcess = nullptr;
+    ProcessApi.ntResumeProcess = nullptr;
+    ProcessApi.ntGetNextThread = nullptr;
+}
+
 // A fake for the OpenThread slot: the thread ids in OpenThreadFailures fail to open
 // (null, with the listed error) as many times as listed (-1: every time), the rest
 // open with the real OpenThread and are counted in GrantedThreadOpens. The test
