@@ -1,26 +1,36 @@
-// A seeded random session of real input on the real kelvor.dll: LIST, row
-// selections, PAUSE, RESUME and KILL (answered Yes or No), double clicks, Tab and
-// Shift+Tab, children killed, paused and resumed from outside, new ones started,
-// and the window closed (keeping what it paused paused) and opened again by a new
-// Main. After every step the children's real state, their rows' status and the
-// enabled buttons are checked against a small model of what the window must have
-// done: after LIST and after each command a row shows its process's real state.
+// A seeded random session of real input on the window: LIST, row selections,
+// PAUSE, RESUME and KILL (answered Yes or No), double clicks, Tab and Shift+Tab,
+// children killed, paused and resumed from outside (all their threads, or one),
+// new ones started, and the window closed (keeping what it paused paused, with a
+// second close request left behind) and opened again by a new Main. After every
+// step the children's threads' suspend counts, their rows' status and the enabled
+// buttons are checked against a small model of what the window must have done:
+// after LIST and after each command a row shows its process's state.
+//
+// It runs twice: on the real kelvor.dll, which pauses and resumes by the
+// process-wide calls, and on the Main linked into this program with those calls'
+// slots emptied, which walks thread snapshots instead.
 //
 // Prints its seed; KELVOR_SEED=N replays a session.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "frontend/main_window.h"
+#include "frontend/task_manager.h"
 #include "support/child_process.h"
 #include "support/input_helpers.h"
+#include "support/process_api_helpers.h"
 #include "support/task_manager_session.h"
+#include "support/test_module.h"
 
 namespace {
 
@@ -36,23 +46,45 @@ enum class Life { Live, EndedByWindow, EndedOutside };
 struct Child {
     std::unique_ptr<CountingChild> process = std::make_unique<CountingChild>();
     Life life = Life::Live;
-    int suspended = 0;           // its threads' suspend count, whoever raised it
+    std::vector<DWORD> threads;  // its threads, as they were once it counted
+    std::vector<int> suspended;  // each thread's suspend count, whoever raised it
     bool pausedByWindow = false; // paused by the open window and not resumed by it since
     int row = -1;                // its row since the last LIST; -1 when it has none
     std::string status;          // what its row must show
+
+    bool Start() {
+        if (!process->Start(CHILD_THREADS)) return false;
+        threads = ThreadIdsOf(process->id());
+        suspended.assign(threads.size(), 0);
+        return !threads.empty();
+    }
+    bool AnyHeld() const {
+        return std::any_of(suspended.begin(), suspended.end(), [](int n) { return n > 0; });
+    }
+    bool AllHeld() const {
+        return std::all_of(suspended.begin(), suspended.end(), [](int n) { return n > 0; });
+    }
+    // Every thread suspended once more, or resumed once (a count of 0 stays 0).
+    void SuspendAll(bool suspend) {
+        for (int& n : suspended)
+            n = suspend ? n + 1 : std::max(0, n - 1);
+    }
 };
 
 bool IsLive(const Child& child) {
     return child.life == Life::Live;
 }
 
+// What a user sees in the Status column: "PAUSE" while the process counts nothing
+// (every thread is held, whoever holds it), and for a process that this window
+// paused, while it is not all running again (a thread is still held).
 std::string RealStatus(const Child& child) {
-    return child.suspended > 0 ? "PAUSE" : "RUN";
+    return child.AllHeld() || (child.pausedByWindow && child.AnyHeld()) ? "PAUSE" : "RUN";
 }
 
 // Paused by the window and still paused: the window asks about it when it closes.
 bool LeftPaused(const Child& child) {
-    return IsLive(child) && child.pausedByWindow && child.suspended > 0;
+    return IsLive(child) && child.pausedByWindow && child.AnyHeld();
 }
 
 unsigned SessionSeed() {
@@ -61,13 +93,28 @@ unsigned SessionSeed() {
     return GetTickCount() ^ (GetCurrentProcessId() << 16);
 }
 
-class RandomSession : public ::testing::Test {
+class RandomSession : public ::testing::TestWithParam<Way> {
   protected:
     void SetUp() override {
         seed = SessionSeed();
         random.seed(seed);
         printf("random session seed %u (replay with KELVOR_SEED=%u)\n", seed, seed);
-        ASSERT_TRUE(session->Start());
+        if (GetParam() == Way::SnapshotWalks) {
+            module.emplace();
+            UseSnapshotWalks();
+        }
+        ASSERT_TRUE(StartWindow());
+    }
+    // The window goes before the linked module that runs it.
+    void TearDown() override {
+        session.reset();
+        module.reset();
+    }
+
+    // A new window: the real DLL's, or the linked Main's for the walks.
+    bool StartWindow() {
+        session = std::make_unique<TaskManagerSession>();
+        return module ? session->StartLinked(Main) : session->Start();
     }
 
     // The child whose row is selected, or null.
@@ -111,16 +158,11 @@ class RandomSession : public ::testing::Test {
         return answered ? "" : "the box could not be answered";
     }
 
-    // What PAUSE or RESUME does to a live child in the model: the row shows the
-    // real state after it.
+    // What PAUSE or RESUME does to a live child in the model: every thread's count
+    // raised or lowered by one, and the row shows the state after it.
     void PauseOrResume(Child& child, bool pause) {
         child.pausedByWindow = pause;
-        if (pause) {
-            ++child.suspended;
-        } else if (child.suspended > 0) {
-            // A resume lowers the count by one, whoever raised it.
-            --child.suspended;
-        }
+        child.SuspendAll(pause);
         child.status = RealStatus(child);
     }
 
@@ -185,34 +227,55 @@ class RandomSession : public ::testing::Test {
         return "";
     }
 
-    // Suspends or resumes a live child's threads behind the window's back; its
-    // row shows the change only after the next LIST or command.
-    std::string FromOutside(bool pause) {
-        std::vector<int> fit = Matching([](const Child& c) { return IsLive(c); });
+    // Suspends or resumes a live child's threads behind the window's back, every
+    // one or a single one; its row shows the change only after the next LIST or
+    // command.
+    std::string FromOutside(bool pause, bool oneThread) {
         std::vector<int> eligible;
-        for (int i : fit) {
+        for (int i : Matching(IsLive)) {
             const Child& c = children[i];
-            if (pause ? c.suspended < MAX_OUTSIDE_PAUSES : c.suspended > 0) eligible.push_back(i);
+            const bool fits =
+                pause ? *std::max_element(c.suspended.begin(), c.suspended.end()) <
+                            MAX_OUTSIDE_PAUSES
+                      : c.AnyHeld();
+            if (fits) eligible.push_back(i);
         }
         if (eligible.empty()) {
             history.push_back("(nothing to do)");
             return "";
         }
         Child& child = children[eligible[Pick(static_cast<int>(eligible.size()))]];
-        history.push_back("child " + std::to_string(&child - children.data()) +
-                          (pause ? " paused from outside" : " resumed from outside"));
-        if (!SuspendEveryThread(child.process->id(), pause)) return "its threads did not open";
-        child.suspended += pause ? 1 : -1;
+        const std::string name = "child " + std::to_string(&child - children.data());
+        if (!oneThread) {
+            history.push_back(name + (pause ? " paused from outside" : " resumed from outside"));
+            if (!SuspendEveryThread(child.process->id(), pause)) return "its threads did not open";
+            child.SuspendAll(pause);
+            return "";
+        }
+        // One thread that is held: as another tool or a debugger lets one go.
+        std::vector<size_t> held;
+        for (size_t t = 0; t < child.threads.size(); ++t)
+            if (child.suspended[t] > 0) held.push_back(t);
+        const size_t t = held[Pick(static_cast<int>(held.size()))];
+        history.push_back(name + ": thread " + std::to_string(t) + " resumed from outside");
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, child.threads[t]);
+        const bool resumed = thread && ResumeThread(thread) != DWORD(-1);
+        if (thread) CloseHandle(thread);
+        if (!resumed) return "the thread did not resume";
+        --child.suspended[t];
         return "";
     }
 
     // Closes the window, answering the question about what it left paused (asked
     // only when there is such a process); "" when all went as the model expects.
-    std::string CloseWindow(bool resume) {
+    // With twice, a second close request follows the first (a double click on the
+    // close box), and may be left over when Main returns.
+    std::string CloseWindow(bool resume, bool twice = false) {
         bool asked = false;
         for (const Child& child : children)
             asked |= LeftPaused(child);
         session->RequestClose();
+        if (twice) session->RequestClose();
         if (asked) {
             std::string problem = AnswerBox("Processes paused here are still paused. Resume them?",
                                             resume ? IDYES : IDNO);
@@ -220,7 +283,7 @@ class RandomSession : public ::testing::Test {
         }
         if (session->WaitMainReturn() != 1) return "Main did not return 1";
         for (Child& child : children) {
-            if (resume && LeftPaused(child)) --child.suspended;
+            if (resume && LeftPaused(child)) child.SuspendAll(false);
             child.pausedByWindow = false;
             child.row = -1;
         }
@@ -228,14 +291,14 @@ class RandomSession : public ::testing::Test {
         return "";
     }
 
-    // The window closed (No to the question) and a new Main opened: the processes
-    // that the old one paused stay paused, and the new one has no rows yet.
+    // The window closed twice over (No to the question) and a new Main opened: the
+    // processes that the old one paused stay paused, the new one has no rows yet,
+    // and no close request of the old one ends it.
     std::string Reopen() {
-        history.push_back("close, No, and a new window");
-        std::string problem = CloseWindow(false);
+        history.push_back("close twice, No, and a new window");
+        std::string problem = CloseWindow(false, true);
         if (!problem.empty()) return problem;
-        session = std::make_unique<TaskManagerSession>();
-        return session->Start() ? "" : "the new window did not open";
+        return StartWindow() ? "" : "the new window did not open";
     }
 
     // One random step; "" when the window did what the model expects.
@@ -245,7 +308,7 @@ class RandomSession : public ::testing::Test {
         // Kinds of step, weighted by how many numbers each takes. A command needs a
         // selected row and a selection a listed one: without them the step does what
         // they need first.
-        int kind = Pick(22);
+        int kind = Pick(24);
         if (kind >= 5 && kind <= 12 && !Selected()) kind = 1;
         if (kind >= 1 && kind <= 4 && listed.empty()) kind = 0;
         switch (kind) {
@@ -286,7 +349,7 @@ class RandomSession : public ::testing::Test {
             if (static_cast<int>(live.size()) >= MAX_LIVE_CHILDREN) break;
             history.push_back("child " + std::to_string(children.size()) + " started");
             children.emplace_back();
-            return children.back().process->Start(CHILD_THREADS) ? "" : "the child did not start";
+            return children.back().Start() ? "" : "the child did not start";
         case 16: {
             const bool back = Pick(2) == 0;
             history.push_back(back ? "Shift+Tab" : "Tab");
@@ -304,10 +367,12 @@ class RandomSession : public ::testing::Test {
             return "";
         }
         case 17:
-        case 18: return FromOutside(true);
+        case 18: return FromOutside(true, false);
         case 19:
-        case 20: return FromOutside(false);
-        case 21: return Reopen();
+        case 20: return FromOutside(false, false);
+        case 21:
+        case 22: return FromOutside(false, true);
+        case 23: return Reopen();
         }
         history.push_back("(nothing to do)");
         return "";
@@ -336,11 +401,22 @@ class RandomSession : public ::testing::Test {
                     return name + "ended with a code other than 0";
             }
             if (!IsLive(child)) continue;
-            if (!EveryThreadSuspended(process.id(), child.suspended)) {
-                return name + "its threads are not all suspended " +
-                       std::to_string(child.suspended) + " times";
+            if (const std::string problem = CountsDiffer(child); !problem.empty())
+                return name + problem;
+            if (!child.AnyHeld() && !process.AllCount()) return name + "does not count";
+        }
+        return "";
+    }
+
+    // "" when each thread of the child is suspended as often as the model says.
+    static std::string CountsDiffer(const Child& child) {
+        for (size_t t = 0; t < child.threads.size(); ++t) {
+            const int count = SuspendCountOf(child.threads[t]);
+            if (count != child.suspended[t]) {
+                return "its thread " + std::to_string(t) + " is suspended " +
+                       std::to_string(count) + " times, not " +
+                       std::to_string(child.suspended[t]);
             }
-            if (child.suspended == 0 && !process.AllCount()) return name + "does not count";
         }
         return "";
     }
@@ -353,8 +429,9 @@ class RandomSession : public ::testing::Test {
         std::string problem = CloseWindow(yes);
         for (size_t i = 0; problem.empty() && i < children.size(); ++i) {
             const Child& child = children[i];
-            if (IsLive(child) && !EveryThreadSuspended(child.process->id(), child.suspended))
-                problem = "child " + std::to_string(i) + " was not left as the answer says";
+            if (IsLive(child) && !CountsDiffer(child).empty())
+                problem = "child " + std::to_string(i) + " was not left as the answer says: " +
+                          CountsDiffer(child);
         }
         return problem;
     }
@@ -366,7 +443,8 @@ class RandomSession : public ::testing::Test {
         return text.str();
     }
 
-    std::unique_ptr<TaskManagerSession> session = std::make_unique<TaskManagerSession>();
+    std::optional<ModuleScope> module; // for the linked Main
+    std::unique_ptr<TaskManagerSession> session;
     std::mt19937 random;
     unsigned seed = 0;
     std::vector<Child> children;
@@ -374,10 +452,10 @@ class RandomSession : public ::testing::Test {
     std::vector<std::string> history;
 };
 
-TEST_F(RandomSession, EveryClickActsOnceAndRowsShowTheRealState) {
+TEST_P(RandomSession, EveryClickActsOnceAndRowsShowTheRealState) {
     children.resize(2);
     for (Child& child : children)
-        ASSERT_TRUE(child.process->Start(CHILD_THREADS));
+        ASSERT_TRUE(child.Start());
     for (int step = 1; step <= STEPS; ++step) {
         std::string problem = Step();
         if (problem.empty()) problem = Check();
@@ -388,5 +466,8 @@ TEST_F(RandomSession, EveryClickActsOnceAndRowsShowTheRealState) {
     const std::string problem = CloseAndCheck();
     EXPECT_TRUE(problem.empty()) << problem << "\nseed " << seed << ", steps:\n" << History();
 }
+
+INSTANTIATE_TEST_SUITE_P(, RandomSession,
+                         ::testing::Values(Way::ProcessWide, Way::SnapshotWalks), WayName);
 
 } // namespace

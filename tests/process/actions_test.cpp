@@ -58,20 +58,6 @@ DWORD WINAPI Tick(void*) {
 
 } // namespace
 
-// The two ways a pause and a resume go: by the process-wide calls, and by walks of
-// thread snapshots, which a system without those calls takes.
-enum class Way { ProcessWide, SnapshotWalks };
-
-const char* NameOf(Way way) {
-    return way == Way::ProcessWide ? "ProcessWide" : "SnapshotWalks";
-}
-std::string WayName(const ::testing::TestParamInfo<Way>& way) {
-    return NameOf(way.param);
-}
-void PrintTo(Way way, std::ostream* out) {
-    *out << NameOf(way);
-}
-
 // The module started, as the DLL starts it, with the binding table saved (a test may
 // put fakes in its slots); for the walks, the process-wide calls emptied.
 class PauseResume : public ::testing::TestWithParam<Way> {

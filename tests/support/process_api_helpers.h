@@ -1,9 +1,13 @@
 // Helpers for tests that put test functions into the binding table's slots.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "process/process_api.h"
 
 #include <map>
+#include <ostream>
+#include <string>
 
 // Restores every slot of the binding table, as it was at construction, on destruction;
 // only the process-id buffer stays as it is then (a snapshot may have replaced it).
@@ -32,6 +36,20 @@ inline void UseSnapshotWalks() {
     ProcessApi.ntSuspendProcess = nullptr;
     ProcessApi.ntResumeProcess = nullptr;
     ProcessApi.ntGetNextThread = nullptr;
+}
+
+// The two ways pauses and resumes go, for tests that run both: by the process-wide
+// calls, and by walks of thread snapshots (UseSnapshotWalks).
+enum class Way { ProcessWide, SnapshotWalks };
+inline const char* NameOf(Way way) {
+    return way == Way::ProcessWide ? "ProcessWide" : "SnapshotWalks";
+}
+// The test's name suffix and GoogleTest's print of the parameter.
+inline std::string WayName(const testing::TestParamInfo<Way>& way) {
+    return NameOf(way.param);
+}
+inline void PrintTo(Way way, std::ostream* out) {
+    *out << NameOf(way);
 }
 
 // A fake for the OpenThread slot: the thread ids in OpenThreadFailures fail to open
