@@ -6,13 +6,19 @@
 # A fresh prefix, not the tests' own, so that nothing earlier tests left in it
 # (files, registry, running services) can help the package start.
 # The folder is named with Polish, Cyrillic and Chinese letters, which no ANSI code
-# page spells all of, and holds a comctl32.dll that is no library, as a Downloads
-# folder might: the launcher must find kelvor.dll by its wide-character path and
-# take kelvor.dll's system libraries from the system folder. A program named with
-# such letters runs from there, and LIST shows its name and path as the system
-# spells them (the launcher's manifest makes UTF-8 its code page). Started without
-# kelvor.dll beside it, the launcher says so in a message box and in its error
-# output and exits with 2.
+# page spells all of, and holds a uxtheme.dll, as a Downloads folder might: the
+# system loads that name by the usual search order when the first window opens,
+# and this one (tests/programs/planted_library.cpp) ends the process with 86. (The
+# manifest takes comctl32.dll from the side-by-side store whatever the search
+# order, so a planted comctl32.dll shows nothing.) Wine loads its own build of a
+# library it implements in place of a file of that name; told not to for the
+# launcher, it loads the file it finds, as Windows does. So the launcher must find
+# kelvor.dll by its wide-character path and keep every system library to the
+# system folder (SetDefaultDllDirectories). A program named with such letters runs
+# from there, and LIST shows its name and path as the system spells them (the
+# launcher's manifest makes UTF-8 its code page). Started without kelvor.dll beside
+# it, the launcher says so in a message box and in its error output and exits
+# with 2.
 set -eEuo pipefail
 # A command that fails unchecked names itself before the test ends.
 trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
@@ -38,7 +44,7 @@ folder=$WINEPREFIX/drive_c/$folder_name
 mkdir -p "$folder"
 (cd "$folder" && cmake -E tar xf "$zip")
 grep -q "KELVOR $version" "$folder/README.txt" || fail "README.txt does not name version $version"
-echo "not a library" >"$folder/comctl32.dll"
+cp "$build/bin/planted_library.dll" "$folder/uxtheme.dll"
 # The idle child without an argument waits for ever.
 cp "$build/bin/idle_child.exe" "$folder/$child_name"
 
@@ -63,7 +69,7 @@ done
 
 wine "C:\\$folder_name\\$child_name" >"$work/child.log" 2>&1 </dev/null &
 child=$!
-wine kelvor-host.exe >"$work/host.log" 2>&1 </dev/null &
+WINEDLLOVERRIDES=uxtheme=n,b wine kelvor-host.exe >"$work/host.log" 2>&1 </dev/null &
 host=$!
 window=""
 for _ in $(seq 600); do
@@ -114,5 +120,6 @@ wait "$host" || status=$?
 [ $status = 2 ] || fail "without kelvor.dll kelvor-host exited with $status, not 2"
 grep -q "kelvor.dll is missing" "$work/lonely.log" \
     || fail "the error output says [$(cat "$work/lonely.log")]"
-echo "$package: contents, versions, start from C:\\$folder_name in a fresh prefix (window at" \
-    "$window), the row of $child_name and the message box without kelvor.dll are right"
+echo "$package: contents, versions, start from C:\\$folder_name beside a planted" \
+    "uxtheme.dll in a fresh prefix (window at $window), the row of $child_name and the" \
+    "message box without kelvor.dll are right"
