@@ -64,12 +64,12 @@ int ColumnsRight(HWND list) {
 // all of; removed again when it goes (after the child that runs it has ended).
 class ChildCopiedToForeignName {
   public:
-    ChildCopiedToForeignName() {
+    explicit ChildCopiedToForeignName(const std::wstring& folderName = L"Łódź Жук 中文") {
         wchar_t own[MAX_PATH];
         const DWORD n = GetModuleFileNameW(nullptr, own, MAX_PATH);
         if (n == 0 || n >= MAX_PATH) return;
         std::wstring beside(own, wcsrchr(own, L'\\') + 1);
-        folder_ = beside + L"Łódź Жук 中文";
+        folder_ = beside + folderName;
         path_ = folder_ + L"\\Жук中.exe";
         copied_ = (CreateDirectoryW(folder_.c_str(), nullptr) ||
                    GetLastError() == ERROR_ALREADY_EXISTS) &&
@@ -347,6 +347,22 @@ TEST_F(TaskManager, NamesOutsideTheAnsiCodePageShowAsTheSystemSpellsThem) {
     EXPECT_EQ(WideMessageBoxText(box), L"KILL:" + name);
     ASSERT_TRUE(session.AnswerMessageBox(box, IDNO));
     EXPECT_EQ(named.ExitCode(), DWORD(STILL_ACTIVE));
+
+    // Paths longer than a cell holds, in folders of 120 Cyrillic letters (two bytes
+    // each in UTF-8) and one letter more, so that the cut falls inside a letter in
+    // one of them: each File cell is a whole-lettered beginning of the real path.
+    for (const wchar_t* pad : {L"", L"x"}) {
+        ChildCopiedToForeignName deep(std::wstring(120, L'Ж') + pad);
+        ASSERT_TRUE(deep.copied());
+        ChildProcess child;
+        ASSERT_TRUE(child.StartAt(deep.path()));
+        const std::wstring full = SystemImagePath(child.handle());
+        ASSERT_TRUE(session.PressList());
+        const std::wstring cell = session.WideCell(session.RowOfProcess(child.id()), COL_FILE);
+        EXPECT_GT(cell.size(), 100u);
+        EXPECT_LT(cell.size(), full.size());
+        EXPECT_EQ(full.compare(0, cell.size(), cell), 0) << "not a beginning of the path";
+    }
 }
 
 TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
@@ -609,21 +625,89 @@ TEST_F(TaskManager, ACloseRequestUnderABoxClosesTheWindowOnceTheBoxIsAnswered) {
     EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
 }
 
-TEST_F(TaskManager, SessionEndResumesWhatTheWindowPausedAndEndsMain) {
+// Resumes one thread of a process from outside, as another tool or a debugger
+// does; true when it did.
+bool ResumeOneThread(DWORD threadId) {
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+    const bool resumed = thread && ResumeThread(thread) != DWORD(-1);
+    if (thread) CloseHandle(thread);
+    return resumed;
+}
+
+TEST_F(TaskManager, SessionEndResumesWhatTheWindowPausedWhereverItsLoopIs) {
+    ASSERT_EQ(session.Close(), 1); // each case opens its own window
+    ASSERT_TRUE(child.Start(2));
+    enum class Box { None, KillQuestion, CloseQuestion };
+    struct Case {
+        const char* name;
+        Box box;
+        bool asked;           // WM_QUERYENDSESSION comes first
+        bool oneThreadResumed; // one thread was resumed from outside after PAUSE
+    } cases[] = {
+        {"in the loop, asked first", Box::None, true, true},
+        {"under the KILL question, unasked", Box::KillQuestion, false, false},
+        {"under the close question, asked first", Box::CloseQuestion, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TaskManagerSession window;
+        ASSERT_TRUE(window.Start());
+        ASSERT_TRUE(window.PressList());
+        ASSERT_TRUE(window.ClickRow(window.RowOfProcess(child.id())));
+        ASSERT_TRUE(window.ClickControl(window.button(BTN_PAUSE)));
+        if (c.oneThreadResumed) ASSERT_TRUE(ResumeOneThread(ThreadIdsOf(child.id()).front()));
+        if (c.box == Box::KillQuestion) ASSERT_TRUE(window.ClickControl(window.button(BTN_KILL)));
+        if (c.box == Box::CloseQuestion) window.RequestClose();
+        if (c.box != Box::None) ASSERT_NE(window.WaitMessageBox(), nullptr);
+
+        DWORD_PTR answer = 0;
+        if (c.asked) {
+            ASSERT_TRUE(SendMessageTimeoutA(window.window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL,
+                                            10000, &answer));
+            EXPECT_EQ(answer, DWORD_PTR(TRUE));
+            EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+        }
+        // The system may end the process once this returns: all is resumed by then.
+        ASSERT_TRUE(SendMessageTimeoutA(window.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL,
+                                        10000, &answer));
+        EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+        EXPECT_TRUE(child.AllCount());
+        // Any box goes unanswered, no question follows, and Main returns.
+        EXPECT_EQ(window.WaitMainReturn(), 1);
+        EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
+    }
+}
+
+TEST_F(TaskManager, AProcessPausedHereStaysPausedWhileAnyThreadIsHeld) {
+    // Beside it, a process that nobody here paused, one of whose threads another
+    // tool holds: it runs.
+    CountingChild other;
+    ASSERT_TRUE(other.Start(2));
+    HANDLE held = OpenThread(THREAD_SUSPEND_RESUME, FALSE, ThreadIdsOf(other.id()).front());
+    ASSERT_NE(SuspendThread(held), DWORD(-1));
+
     ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
-    PauseRow(row);
-    // The system asks first: the window resumes without a question and says yes.
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(session.window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000,
-                                    &answer));
-    EXPECT_EQ(answer, DWORD_PTR(TRUE));
-    EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
-    EXPECT_TRUE(child.AllCount());
-    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
-    // Then it confirms the end: Main closes the window and returns.
-    ASSERT_TRUE(
-        SendMessageTimeoutA(session.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer));
-    EXPECT_EQ(session.WaitMainReturn(), 1);
+    for (bool pressResume : {true, false}) {
+        SCOPED_TRACE(pressResume ? "RESUME pressed" : "closed instead");
+        PauseRow(row);
+        ASSERT_TRUE(ResumeOneThread(ThreadIdsOf(child.id()).front()));
+        ASSERT_TRUE(session.PressList());
+        EXPECT_EQ(session.Cell(session.RowOfProcess(other.id()), COL_STATUS), "RUN");
+        row = session.RowOfProcess(child.id());
+        EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
+        Select(row);
+        EXPECT_EQ(Buttons(), "011");
+        if (pressResume) {
+            ASSERT_TRUE(Press(BTN_RESUME));
+            EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
+        } else {
+            EXPECT_EQ(CloseAnsweringResume(session, IDYES), 1);
+        }
+        EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+        EXPECT_TRUE(child.AllCount());
+    }
+    ResumeThread(held);
+    CloseHandle(held);
 }
 
 TEST(TaskManagerHost, AHostThatEndsUnderTheWindowResumesWhatItPaused) {
@@ -712,6 +796,25 @@ TEST_F(TaskManagerWithFakes, AThreadIdThatPassedToAnotherProcessIsLeftAlone) {
         EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
     OpenThreadRedirects.clear();
     ASSERT_TRUE(Press(BTN_RESUME));
+}
+
+TEST_F(TaskManagerWithFakes, WhereCountsCannotBeReadARowShowsWhatTheWindowDid) {
+    // As before Windows 8.1: no thread's suspend count can be read.
+    ProcessApi.ntQueryInformationThread = nullptr;
+    CountingChild other;
+    ASSERT_TRUE(other.Start(1));
+    ASSERT_TRUE(SuspendEveryThread(other.id(), true)); // paused elsewhere, unknown here
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
+    PauseRow(row);
+    ASSERT_TRUE(session.PressList());
+    row = session.RowOfProcess(child.id());
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
+    EXPECT_EQ(session.Cell(session.RowOfProcess(other.id()), COL_STATUS), "RUN");
+    Select(row);
+    ASSERT_TRUE(Press(BTN_RESUME));
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
+    EXPECT_TRUE(child.AllCount());
+    ASSERT_TRUE(SuspendEveryThread(other.id(), false));
 }
 
 // Every process's creation time one tick later: as if the id of each row had

@@ -2,6 +2,11 @@
 
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
+#include "process/actions.h"
+#include "process/identity.h"
+#include "process/paused_processes.h"
+#include "support/child_process.h"
+#include "support/test_module.h"
 
 namespace {
 
@@ -107,4 +112,17 @@ TEST(ModuleStartUp, WithoutItsHeapsTheModuleStaysInertAndMainRefuses) {
         EXPECT_EQ(outcome.mainResult, 0);
         EXPECT_EQ(outcome.heapsAfterDetach, outcome.heapsBefore) << "a heap was left behind";
     }
+}
+
+TEST(ModuleShutdown, UnloadingResumesWhatTheWindowLeftPaused) {
+    CountingChild child;
+    ASSERT_TRUE(child.Start(2));
+    {
+        ModuleScope module;
+        HANDLE process = child.process().handle();
+        ASSERT_TRUE(PauseProcess(process, child.id()));
+        NotePaused({child.id(), HandleCreationTime(process)});
+    } // detach as FreeLibrary runs it, the process going on
+    EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+    EXPECT_TRUE(child.AllCount());
 }
