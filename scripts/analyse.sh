@@ -21,7 +21,12 @@ echo "== clang-tidy"
 # clang parses for the cross target; the C++ library headers are the cross
 # compiler's own, which clang does not find by itself in Debian's layout.
 compiler=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$build/compile_commands.json" | head -n 1)
-tidy_args=(--quiet -p "$build" --extra-arg=--target="$triple")
+# The compile commands without the code-generation flags of GCC that clang does
+# not know (they change no meaning of the code).
+commands=$(mktemp -d)
+trap 'rm -rf "$commands"' EXIT
+sed 's/ -mpreferred-stack-boundary=[0-9]*//g' "$build/compile_commands.json" >"$commands/compile_commands.json"
+tidy_args=(--quiet -p "$commands" --extra-arg=--target="$triple")
 while read -r folder; do
     tidy_args+=(--extra-arg=-isystem"$folder")
 done < <(echo | "$compiler" -xc++ -E -v - 2>&1 | sed -n 's|^ \(/.*/include/c++.*\)$|\1|p')

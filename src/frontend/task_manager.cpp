@@ -109,9 +109,9 @@ static uint32_t RowProcessId(intptr_t row) {
 class RowProcess {
   public:
     RowProcess(intptr_t row, DWORD access) {
-        const ProcessIdentity* identity = IdentityAt(RowIdentities, row);
-        if (!identity || identity->created == 0) return;
-        identity_ = *identity;
+        const ProcessIdentity* listed = IdentityAt(RowIdentities, row);
+        if (!listed || listed->created == 0) return;
+        identity_ = *listed;
         if (identity_.id == RowProcessId(row)) process_ = HoldProcess(identity_, access);
     }
     ~RowProcess() { ReleaseProcess(process_); }

@@ -160,8 +160,8 @@ enum class LookOutcome { Held, Caught, Failed };
 static LookOutcome LookAtThreads(HANDLE process) {
     int threads = 0;
     bool caught = false, failed = false;
-    const bool walked = WalkThreadHandles(
-        process, THREAD_SUSPEND_RESUME | THREAD_STATE_ACCESS, [&](HANDLE thread) {
+    const bool walked =
+        WalkThreadHandles(process, THREAD_SUSPEND_RESUME | THREAD_STATE_ACCESS, [&](HANDLE thread) {
             const LONG count = ThreadSuspendCount(thread);
             if (count != 0 || SuspendThread(thread) != static_cast<DWORD>(-1)) {
                 failed = count < 0;

@@ -60,7 +60,10 @@ static void ForEachStillPaused(SnapshotUse snapshots, Visitor<const StillPaused&
 
 bool AnyStillPaused() {
     bool any = false;
-    auto note = [&](const StillPaused&) { return !(any = true); };
+    auto note = [&](const StillPaused&) {
+        any = true;
+        return false; // one is enough
+    };
     ForEachStillPaused(SnapshotUse::Allowed, Visitor<const StillPaused&>(note));
     return any;
 }
@@ -71,7 +74,8 @@ bool ResumePausedProcesses(bool processEnding) {
         if (!processEnding) {
             resumed &= ResumeProcess(paused.process, paused.id);
         } else {
-            resumed &= ProcessApi.ntResumeProcess && ProcessApi.ntResumeProcess(paused.process) >= 0;
+            resumed &=
+                ProcessApi.ntResumeProcess && ProcessApi.ntResumeProcess(paused.process) >= 0;
         }
         return true;
     };

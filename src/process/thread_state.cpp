@@ -101,7 +101,8 @@ RunState ProcessRunState(HANDLE process, uint32_t processId, ReadDepth depth,
     if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
     RunStateReader reader(depth);
     if (!ReadThreadsOnHandle(process, reader) && snapshots == SnapshotUse::Allowed) {
-        WalkThreadsOf(processId, [&](DWORD threadId) { return reader.ReadById(processId, threadId); });
+        WalkThreadsOf(processId,
+                      [&](DWORD threadId) { return reader.ReadById(processId, threadId); });
     }
     return reader.State();
 }

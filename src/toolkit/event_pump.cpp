@@ -11,8 +11,10 @@ int32_t PendingEvent;
 int32_t EventSubtype;
 intptr_t EventControlValue;
 void (*SessionEndHandler)(bool confirmed);
-// A close request or session end that WaitEvent has not returned yet; 0 for none.
-// The session's end outranks a close.
+// The one record of a close request (EV_CLOSE) or confirmed session end
+// (EV_ENDSESSION) that WaitEvent has not returned yet; 0 for none. Kept apart from
+// PendingEvent, which the next notification overwrites. The session's end
+// outranks a close.
 static int32_t KeptRequest;
 // The message that WaitEvent took from the queue last.
 static MSG EventMessage;
@@ -73,12 +75,16 @@ static void KeepRequest(int32_t code) {
     if (KeptRequest != EV_ENDSESSION) KeptRequest = code;
 }
 
+// Returns the kept request and forgets it.
+static int32_t TakeRequest() {
+    const int32_t kept = KeptRequest;
+    KeptRequest = 0;
+    return kept;
+}
+
 int32_t WaitEvent() {
-    if (const int32_t kept = KeptRequest) {
-        KeptRequest = 0;
-        if (PendingEvent == kept) PendingEvent = 0;
-        return kept;
-    }
+    // One that came while no WaitEvent ran (under a message box's own loop).
+    if (KeptRequest) return TakeRequest();
     EventSubtype = SUB_NONE;
     EventMessage = MSG{};
     GetMessageA(&EventMessage, nullptr, 0, 0);
@@ -88,10 +94,13 @@ int32_t WaitEvent() {
         TranslateMessage(&EventMessage);
         DispatchMessageA(&EventMessage);
     }
-    int32_t result = PendingEvent != 0 ? PendingEvent : static_cast<int32_t>(EventMessage.message);
-    PendingEvent = 0;
-    if (result == KeptRequest) KeptRequest = 0;
-    return result;
+    // A request comes after an event that the same dispatch recorded.
+    if (const int32_t event = PendingEvent) {
+        PendingEvent = 0;
+        return event;
+    }
+    if (KeptRequest) return TakeRequest();
+    return static_cast<int32_t>(EventMessage.message);
 }
 
 intptr_t EventControl() {
@@ -217,14 +226,15 @@ LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         PostMessageA(hwnd, UM_POINTEREVENT, wParam, lParam);
         return 0;
     case WM_CLOSE:
-        // Kept as well: the system and scripts close programs this way, also while
-        // a message box is open, and a later notification must not make it go.
+        // Kept until WaitEvent returns it: the system and scripts close programs this
+        // way, also while a message box is open, and a later notification must not
+        // make it go. It never reaches DefWindowProcA: the program decides when to
+        // close.
         KeepRequest(EV_CLOSE);
-        [[fallthrough]];
+        return 0;
     case WM_MOVE:
     case WM_SIZE:
-        // EV_MOVE, EV_CLOSE and EV_SIZE are the messages' own numbers. WM_CLOSE
-        // never reaches DefWindowProcA: the program decides when to close.
+        // EV_MOVE and EV_SIZE are the messages' own numbers.
         RecordEvent(static_cast<int32_t>(message));
         return 0;
     case WM_QUERYENDSESSION:

@@ -9,7 +9,8 @@
 #include "toolkit/messages.h"
 
 // Event state, written by the translation.
-extern int32_t PendingEvent;       // last event recorded since WaitEvent last returned; 0 none
+extern int32_t PendingEvent;       // last event recorded since WaitEvent last returned (a
+                                   // close request and a session end are kept apart); 0 none
 extern int32_t EventSubtype;       // SUB_NONE at the start of every WaitEvent
 extern intptr_t EventControlValue; // control number or command of the last control event
 
@@ -29,9 +30,10 @@ void ResetEventState();
 // window's accelerators, dispatches it and returns the event that its handling
 // recorded (the last one when several were), else the message's own identifier.
 // WM_QUIT is returned as its identifier like any message that records nothing.
-// A close request (EV_CLOSE) and a confirmed session end (EV_ENDSESSION) are never
-// lost: one that came while no WaitEvent ran (under a message box's own loop), or
-// that a later recording overwrote, is returned by the next WaitEvent at once.
+// A close request (EV_CLOSE) and a confirmed session end (EV_ENDSESSION) are kept
+// until returned, never lost: after an event that the same dispatch recorded, or,
+// for one that came while no WaitEvent ran (under a message box's own loop), by the
+// next WaitEvent at once.
 int32_t WaitEvent();
 // The control (or command) of the last control or command event; 0 before any.
 intptr_t EventControl();

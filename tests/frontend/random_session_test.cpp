@@ -234,10 +234,9 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         std::vector<int> eligible;
         for (int i : Matching(IsLive)) {
             const Child& c = children[i];
-            const bool fits =
-                pause ? *std::max_element(c.suspended.begin(), c.suspended.end()) <
-                            MAX_OUTSIDE_PAUSES
-                      : c.AnyHeld();
+            const bool fits = pause ? *std::max_element(c.suspended.begin(), c.suspended.end()) <
+                                          MAX_OUTSIDE_PAUSES
+                                    : c.AnyHeld();
             if (fits) eligible.push_back(i);
         }
         if (eligible.empty()) {
@@ -414,8 +413,7 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             const int count = SuspendCountOf(child.threads[t]);
             if (count != child.suspended[t]) {
                 return "its thread " + std::to_string(t) + " is suspended " +
-                       std::to_string(count) + " times, not " +
-                       std::to_string(child.suspended[t]);
+                       std::to_string(count) + " times, not " + std::to_string(child.suspended[t]);
             }
         }
         return "";
@@ -430,8 +428,8 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         for (size_t i = 0; problem.empty() && i < children.size(); ++i) {
             const Child& child = children[i];
             if (IsLive(child) && !CountsDiffer(child).empty())
-                problem = "child " + std::to_string(i) + " was not left as the answer says: " +
-                          CountsDiffer(child);
+                problem = "child " + std::to_string(i) +
+                          " was not left as the answer says: " + CountsDiffer(child);
         }
         return problem;
     }
@@ -467,7 +465,7 @@ TEST_P(RandomSession, EveryClickActsOnceAndRowsShowTheRealState) {
     EXPECT_TRUE(problem.empty()) << problem << "\nseed " << seed << ", steps:\n" << History();
 }
 
-INSTANTIATE_TEST_SUITE_P(, RandomSession,
-                         ::testing::Values(Way::ProcessWide, Way::SnapshotWalks), WayName);
+INSTANTIATE_TEST_SUITE_P(, RandomSession, ::testing::Values(Way::ProcessWide, Way::SnapshotWalks),
+                         WayName);
 
 } // namespace

@@ -641,7 +641,7 @@ TEST_F(TaskManager, SessionEndResumesWhatTheWindowPausedWhereverItsLoopIs) {
     struct Case {
         const char* name;
         Box box;
-        bool asked;           // WM_QUERYENDSESSION comes first
+        bool asked;            // WM_QUERYENDSESSION comes first
         bool oneThreadResumed; // one thread was resumed from outside after PAUSE
     } cases[] = {
         {"in the loop, asked first", Box::None, true, true},
@@ -655,10 +655,17 @@ TEST_F(TaskManager, SessionEndResumesWhatTheWindowPausedWhereverItsLoopIs) {
         ASSERT_TRUE(window.PressList());
         ASSERT_TRUE(window.ClickRow(window.RowOfProcess(child.id())));
         ASSERT_TRUE(window.ClickControl(window.button(BTN_PAUSE)));
-        if (c.oneThreadResumed) ASSERT_TRUE(ResumeOneThread(ThreadIdsOf(child.id()).front()));
-        if (c.box == Box::KillQuestion) ASSERT_TRUE(window.ClickControl(window.button(BTN_KILL)));
-        if (c.box == Box::CloseQuestion) window.RequestClose();
-        if (c.box != Box::None) ASSERT_NE(window.WaitMessageBox(), nullptr);
+        if (c.oneThreadResumed) {
+            ASSERT_TRUE(ResumeOneThread(ThreadIdsOf(child.id()).front()));
+        }
+        if (c.box == Box::KillQuestion) {
+            ASSERT_TRUE(window.ClickControl(window.button(BTN_KILL)));
+        } else if (c.box == Box::CloseQuestion) {
+            window.RequestClose();
+        }
+        if (c.box != Box::None) {
+            ASSERT_NE(window.WaitMessageBox(), nullptr);
+        }
 
         DWORD_PTR answer = 0;
         if (c.asked) {
@@ -668,8 +675,8 @@ TEST_F(TaskManager, SessionEndResumesWhatTheWindowPausedWhereverItsLoopIs) {
             EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
         }
         // The system may end the process once this returns: all is resumed by then.
-        ASSERT_TRUE(SendMessageTimeoutA(window.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL,
-                                        10000, &answer));
+        ASSERT_TRUE(SendMessageTimeoutA(window.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000,
+                                        &answer));
         EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
         EXPECT_TRUE(child.AllCount());
         // Any box goes unanswered, no question follows, and Main returns.
@@ -855,8 +862,7 @@ BOOL WINAPI CriticalByQuestion(HANDLE process, BOOL* critical) {
 }
 LONG WINAPI CriticalByBreakOnTermination(HANDLE process, ULONG infoClass, void* info, ULONG size,
                                          ULONG*) {
-    constexpr ULONG BREAK_ON_TERMINATION = 29;
-    if (infoClass != BREAK_ON_TERMINATION || size != sizeof(ULONG)) return LONG(0xC0000003);
+    if (infoClass != BREAK_ON_TERMINATION_CLASS || size != sizeof(ULONG)) return LONG(0xC0000003);
     *static_cast<ULONG*>(info) = GetProcessId(process) == CriticalProcessId;
     return 0;
 }

@@ -172,7 +172,8 @@ LONG WINAPI RefusingTheLastThread(HANDLE process, HANDLE thread, ACCESS_MASK acc
                                   ULONG attributes, ULONG flags, HANDLE* next) {
     const LONG status = SavedNtGetNextThread(process, thread, access, attributes, flags, next);
     HANDLE after = nullptr;
-    if (status >= 0 && SavedNtGetNextThread(process, *next, access, attributes, flags, &after) < 0) {
+    if (status >= 0 &&
+        SavedNtGetNextThread(process, *next, access, attributes, flags, &after) < 0) {
         CloseHandle(*next);
         *next = nullptr;
         return LONG(0xC0000022); // STATUS_ACCESS_DENIED

@@ -14,6 +14,7 @@
 #include "support/child_process.h"
 #include "support/process_api_helpers.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -49,16 +50,15 @@ void ReadAgain() {
 template <class Query> void ExpectWorkingSetAgrees(HANDLE process, Query query) {
     SIZE_T before = 0, after = 0;
     size_t value = 0;
-    DWORD start = GetTickCount();
-    do {
-        before = SystemWorkingSet(process);
-        value = query();
-        after = SystemWorkingSet(process);
-        if (value >= (before < after ? before : after) &&
-            value <= (before < after ? after : before))
-            break;
-        Sleep(20);
-    } while (GetTickCount() - start < 3000);
+    WaitUntil(
+        [&] {
+            before = SystemWorkingSet(process);
+            value = query();
+            after = SystemWorkingSet(process);
+            return value >= (before < after ? before : after) &&
+                   value <= (before < after ? after : before);
+        },
+        3000);
     EXPECT_GT(value, 0u);
     EXPECT_GE(value, before < after ? before : after);
     EXPECT_LE(value, before < after ? after : before);

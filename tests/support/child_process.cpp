@@ -5,13 +5,13 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "process/process_api.h"
 #include "support/start_beside.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 
 // How long a quiet period lasts before the counters count as still.
 constexpr DWORD QUIET_MS = 200;
-// How often the counters are read while waiting.
-constexpr DWORD POLL_MS = 10;
 
 ChildProcess::~ChildProcess() {
     Release();
@@ -68,14 +68,13 @@ void ChildProcess::Release() {
 bool ChildProcess::Forget(DWORD timeoutMs) {
     Release();
     // The system lets go of an ended process a little after its last handle closes.
-    DWORD start = GetTickCount();
-    for (;;) {
-        HANDLE again = OpenProcess(SYNCHRONIZE, FALSE, id_);
-        if (!again) return true;
-        CloseHandle(again);
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(POLL_MS);
-    }
+    return WaitUntil(
+        [&] {
+            HANDLE again = OpenProcess(SYNCHRONIZE, FALSE, id_);
+            if (again) CloseHandle(again);
+            return again == nullptr;
+        },
+        timeoutMs);
 }
 
 CountingChild::~CountingChild() {
@@ -98,10 +97,10 @@ bool CountingChild::Start(int threads, DWORD lifetimeMs, bool held) {
     snprintf(arguments, sizeof(arguments), "%s %d %lu%s", name, threads, lifetimeMs,
              held ? " held" : "");
     if (!child_.Start("counting_child.exe", arguments)) return false;
-    DWORD start = GetTickCount();
-    while (board_->threadsStarted < threads) {
-        if (GetTickCount() - start > 10000 || child_.WaitForExit(0)) return false;
-        Sleep(POLL_MS);
+    if (!WaitUntil([&] { return board_->threadsStarted >= threads || child_.WaitForExit(0); },
+                   10000) ||
+        board_->threadsStarted < threads) {
+        return false;
     }
     return AllCount();
 }
@@ -114,44 +113,45 @@ void CountingChild::Read(LONG (&out)[COUNTER_BOARD_MAX_THREADS]) const {
 bool CountingChild::AllCount(DWORD timeoutMs) const {
     LONG before[COUNTER_BOARD_MAX_THREADS];
     Read(before);
-    DWORD start = GetTickCount();
-    for (;;) {
-        int moved = 0;
-        for (int i = 0; i < threads_; ++i)
-            moved += board_->counters[i] != before[i];
-        if (moved == threads_) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(POLL_MS);
-    }
+    return WaitUntil(
+        [&] {
+            int moved = 0;
+            for (int i = 0; i < threads_; ++i)
+                moved += board_->counters[i] != before[i];
+            return moved == threads_;
+        },
+        timeoutMs);
 }
 
 bool CountingChild::SettlesStill(DWORD timeoutMs) const {
     LONG last[COUNTER_BOARD_MAX_THREADS];
     Read(last);
-    DWORD start = GetTickCount();
-    DWORD stillSince = start;
-    for (;;) {
-        Sleep(POLL_MS);
-        LONG now[COUNTER_BOARD_MAX_THREADS];
-        Read(now);
-        DWORD tick = GetTickCount();
-        if (memcmp(now, last, sizeof(now)) != 0) {
-            memcpy(last, now, sizeof(now));
-            stillSince = tick;
-        } else if (tick - stillSince >= QUIET_MS) {
-            return true;
-        }
-        if (tick - start > timeoutMs) return false;
-    }
+    DWORD stillSince = GetTickCount();
+    return WaitUntil(
+        [&] {
+            LONG now[COUNTER_BOARD_MAX_THREADS];
+            Read(now);
+            const DWORD tick = GetTickCount();
+            if (memcmp(now, last, sizeof(now)) != 0) {
+                memcpy(last, now, sizeof(now));
+                stillSince = tick;
+            }
+            return tick - stillSince >= QUIET_MS;
+        },
+        timeoutMs);
 }
 
 bool CountingChild::StaysStill(DWORD windowMs) const {
     LONG before[COUNTER_BOARD_MAX_THREADS];
     Read(before);
-    Sleep(windowMs);
-    LONG after[COUNTER_BOARD_MAX_THREADS];
-    Read(after);
-    return memcmp(before, after, sizeof(before)) == 0;
+    // Still when no counter has moved by the end of the window.
+    return !WaitUntil(
+        [&] {
+            LONG now[COUNTER_BOARD_MAX_THREADS];
+            Read(now);
+            return memcmp(before, now, sizeof(now)) != 0;
+        },
+        windowMs);
 }
 
 std::vector<DWORD> ThreadIdsOf(DWORD processId) {
@@ -172,15 +172,13 @@ int SuspendCountOf(DWORD threadId) {
     // later, Wine): a thread listed a moment ago may have ended, and its id passed
     // to a thread of another process. Older systems are asked by a suspension
     // undone at once, which leaves any thread as it was.
-    using QueryThreadFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    static auto query = reinterpret_cast<QueryThreadFn>(reinterpret_cast<void*>(
+    static auto query = reinterpret_cast<NtQueryInformationThreadFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
-    constexpr int THREAD_SUSPEND_COUNT = 35; // the information class
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_QUERY_INFORMATION, FALSE, threadId);
     if (!thread) return -1;
     ULONG count = 0;
     int result = -1;
-    if (query && query(thread, THREAD_SUSPEND_COUNT, &count, sizeof count, nullptr) >= 0) {
+    if (query && query(thread, THREAD_SUSPEND_COUNT_CLASS, &count, sizeof count, nullptr) >= 0) {
         result = static_cast<int>(count);
     } else {
         DWORD previous = SuspendThread(thread);
