@@ -139,29 +139,30 @@ static void ShowRowState(intptr_t row, const RowProcess& held) {
     SetCellText(LIST_PROCESSES, row, StatusOf(state, held.identity()), COL_STATUS);
 }
 
-// PAUSE: suspends the row's process and shows its state after it. The process is
-// noted as paused here, so that the close, the session's end and the library's
-// unloading resume it.
-static void PauseRow(intptr_t row) {
+// Pause and resume: the row's process held, the operation carried out on it, the
+// note of what this window paused brought up to date and the state after it shown;
+// the error box when the process cannot be held or the operation fails.
+static void ChangeRowState(intptr_t row, bool (*operation)(HANDLE, uint32_t),
+                           void (*note)(const ProcessIdentity&), const char* error) {
     RowProcess held(row, SUSPEND_ACCESS);
-    if (!held.held() || !PauseProcess(held.process(), held.identity().id)) {
-        AskUser("ERROR: can not pause process!", MB_OK);
+    if (!held.held() || !operation(held.process(), held.identity().id)) {
+        AskUser(error, MB_OK);
         return;
     }
-    NotePaused(held.identity());
+    note(held.identity());
     ShowRowState(row, held);
 }
 
-// RESUME: lowers each thread's suspend count by one, whoever raised it, and shows
-// the state after it: a process paused twice elsewhere still shows "PAUSE".
+// PAUSE: the process is noted as paused here, so that the close, the session's end
+// and the library's unloading resume it.
+static void PauseRow(intptr_t row) {
+    ChangeRowState(row, PauseProcess, NotePaused, "ERROR: can not pause process!");
+}
+
+// RESUME: lowers each thread's suspend count by one, whoever raised it: a process
+// paused twice elsewhere still shows "PAUSE" after it.
 static void ResumeRow(intptr_t row) {
-    RowProcess held(row, SUSPEND_ACCESS);
-    if (!held.held() || !ResumeProcess(held.process(), held.identity().id)) {
-        AskUser("ERROR: can not resume process!", MB_OK);
-        return;
-    }
-    ForgetPaused(held.identity());
-    ShowRowState(row, held);
+    ChangeRowState(row, ResumeProcess, ForgetPaused, "ERROR: can not resume process!");
 }
 
 // KILL: asks first, with No as the default answer (Enter pressed by habit must not

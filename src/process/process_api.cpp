@@ -6,53 +6,43 @@
 // ReleaseProcessApi on the loader's thread, read by the process operations.
 ProcessApiTable ProcessApi;
 
-// A slot of the binding table and the name of the entry point bound into it.
+// The libraries that the slots are bound from.
+enum Library { PSAPI, KERNEL32, NTDLL, LIBRARY_COUNT };
+
+// A slot of the binding table, the library and the name of the entry point bound
+// into it.
 struct SlotBinding {
+    Library library;
     void* slot; // the address of one of ProcessApi's entry-point slots
     const char* name;
 };
 
-static const SlotBinding PSAPI_SLOTS[] = {
-    {&ProcessApi.enumProcesses, "EnumProcesses"},
-    {&ProcessApi.enumProcessModules, "EnumProcessModules"},
-    {&ProcessApi.getModuleBaseNameA, "GetModuleBaseNameA"},
-    {&ProcessApi.getModuleFileNameExA, "GetModuleFileNameExA"},
-    {&ProcessApi.enumDeviceDrivers, "EnumDeviceDrivers"},
-    {&ProcessApi.getDeviceDriverBaseNameA, "GetDeviceDriverBaseNameA"},
-    {&ProcessApi.getDeviceDriverFileNameA, "GetDeviceDriverFileNameA"},
-    {&ProcessApi.getProcessMemoryInfo, "GetProcessMemoryInfo"},
-    {&ProcessApi.emptyWorkingSet, "EmptyWorkingSet"},
+static const SlotBinding SLOTS[] = {
+    {PSAPI, &ProcessApi.enumProcesses, "EnumProcesses"},
+    {PSAPI, &ProcessApi.enumProcessModules, "EnumProcessModules"},
+    {PSAPI, &ProcessApi.getModuleBaseNameA, "GetModuleBaseNameA"},
+    {PSAPI, &ProcessApi.getModuleFileNameExA, "GetModuleFileNameExA"},
+    {PSAPI, &ProcessApi.enumDeviceDrivers, "EnumDeviceDrivers"},
+    {PSAPI, &ProcessApi.getDeviceDriverBaseNameA, "GetDeviceDriverBaseNameA"},
+    {PSAPI, &ProcessApi.getDeviceDriverFileNameA, "GetDeviceDriverFileNameA"},
+    {PSAPI, &ProcessApi.getProcessMemoryInfo, "GetProcessMemoryInfo"},
+    {PSAPI, &ProcessApi.emptyWorkingSet, "EmptyWorkingSet"},
+    {KERNEL32, &ProcessApi.createToolhelp32Snapshot, "CreateToolhelp32Snapshot"},
+    {KERNEL32, &ProcessApi.thread32First, "Thread32First"},
+    {KERNEL32, &ProcessApi.thread32Next, "Thread32Next"},
+    {KERNEL32, &ProcessApi.openThread, "OpenThread"},
+    {KERNEL32, &ProcessApi.queryFullProcessImageNameA, "QueryFullProcessImageNameA"},
+    {KERNEL32, &ProcessApi.getProcessIdOfThread, "GetProcessIdOfThread"},
+    {KERNEL32, &ProcessApi.process32First, "Process32First"},
+    {KERNEL32, &ProcessApi.process32Next, "Process32Next"},
+    {KERNEL32, &ProcessApi.getProcessTimes, "GetProcessTimes"},
+    {KERNEL32, &ProcessApi.isProcessCritical, "IsProcessCritical"},
+    {NTDLL, &ProcessApi.ntQueryInformationThread, "NtQueryInformationThread"},
+    {NTDLL, &ProcessApi.ntQueryInformationProcess, "NtQueryInformationProcess"},
+    {NTDLL, &ProcessApi.ntSuspendProcess, "NtSuspendProcess"},
+    {NTDLL, &ProcessApi.ntResumeProcess, "NtResumeProcess"},
+    {NTDLL, &ProcessApi.ntGetNextThread, "NtGetNextThread"},
 };
-static const SlotBinding KERNEL32_SLOTS[] = {
-    {&ProcessApi.createToolhelp32Snapshot, "CreateToolhelp32Snapshot"},
-    {&ProcessApi.thread32First, "Thread32First"},
-    {&ProcessApi.thread32Next, "Thread32Next"},
-    {&ProcessApi.openThread, "OpenThread"},
-    {&ProcessApi.queryFullProcessImageNameA, "QueryFullProcessImageNameA"},
-    {&ProcessApi.getProcessIdOfThread, "GetProcessIdOfThread"},
-    {&ProcessApi.process32First, "Process32First"},
-    {&ProcessApi.process32Next, "Process32Next"},
-    {&ProcessApi.getProcessTimes, "GetProcessTimes"},
-    {&ProcessApi.isProcessCritical, "IsProcessCritical"},
-};
-static const SlotBinding NTDLL_SLOTS[] = {
-    {&ProcessApi.ntQueryInformationThread, "NtQueryInformationThread"},
-    {&ProcessApi.ntQueryInformationProcess, "NtQueryInformationProcess"},
-    {&ProcessApi.ntSuspendProcess, "NtSuspendProcess"},
-    {&ProcessApi.ntResumeProcess, "NtResumeProcess"},
-    {&ProcessApi.ntGetNextThread, "NtGetNextThread"},
-};
-
-// Looks each name up in module and stores it in its slot; a missing name (or
-// module) leaves null.
-static void BindSlots(HMODULE module, const SlotBinding* bindings, size_t count) {
-    if (!module) return;
-    for (size_t i = 0; i < count; ++i) {
-        FARPROC entry = GetProcAddress(module, bindings[i].name);
-        // Copied, not converted: the slot's type is the entry point's real prototype.
-        memcpy(bindings[i].slot, &entry, sizeof entry);
-    }
-}
 
 // psapi.dll from the system folder only, so that a psapi.dll planted beside the
 // host program is never loaded. Systems without that search flag (before Windows 8,
@@ -66,7 +56,6 @@ static HMODULE LoadPsapi() {
 
 int BindProcessApi() {
     ProcessApi.psapiModule = LoadPsapi();
-    BindSlots(ProcessApi.psapiModule, PSAPI_SLOTS, sizeof PSAPI_SLOTS / sizeof *PSAPI_SLOTS);
     if (ProcessApi.psapiModule) {
         ProcessApi.processIdBuffer =
             static_cast<DWORD*>(GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE));
@@ -74,14 +63,19 @@ int BindProcessApi() {
         ProcessApi.secondBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
         ProcessApi.thirdBuffer = GlobalAlloc(GMEM_FIXED, PROCESS_ID_BUFFER_SIZE);
     }
-    // The tool-help functions and the image-name, thread-owner and times queries are
-    // looked up by name as well, so that a kernel32 without them still lets the
-    // library load. kernel32 and ntdll are in every process from its start: they
-    // are found, not loaded, and nothing is given back.
+    // kernel32 and ntdll are in every process from its start: they are found, not
+    // loaded, and nothing is given back. Their entry points are looked up by name as
+    // well, so that a system without one still lets the library load.
     ProcessApi.kernel32Module = GetModuleHandleA("kernel32.dll");
-    BindSlots(ProcessApi.kernel32Module, KERNEL32_SLOTS,
-              sizeof KERNEL32_SLOTS / sizeof *KERNEL32_SLOTS);
-    BindSlots(GetModuleHandleA("ntdll.dll"), NTDLL_SLOTS, sizeof NTDLL_SLOTS / sizeof *NTDLL_SLOTS);
+    const HMODULE modules[LIBRARY_COUNT] = {ProcessApi.psapiModule, ProcessApi.kernel32Module,
+                                            GetModuleHandleA("ntdll.dll")};
+    for (const SlotBinding& binding : SLOTS) {
+        const HMODULE module = modules[binding.library];
+        // A missing library or name leaves the slot null.
+        FARPROC entry = module ? GetProcAddress(module, binding.name) : nullptr;
+        // Copied, not converted: the slot's type is the entry point's real prototype.
+        memcpy(binding.slot, &entry, sizeof entry);
+    }
     // Systems before Windows 8.1 know the thread query but not the suspend count's
     // class: there the slot stays empty, and no read asks it again.
     ULONG count = 0;

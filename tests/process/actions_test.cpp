@@ -149,6 +149,7 @@ TEST_P(PauseResume, EndedProcessGivesFalse) {
 TEST_P(PauseResume, OwnProcessIsNeverPaused) {
     // A second thread of this process that must keep running.
     DWORD workerId = 0;
+    stopTicking = 0;
     HANDLE worker = CreateThread(nullptr, 0, Tick, nullptr, 0, &workerId);
     ASSERT_NE(worker, nullptr);
 
