@@ -353,8 +353,7 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             const bool back = Pick(2) == 0;
             history.push_back(back ? "Shift+Tab" : "Tab");
             if (!session->Activate()) return "the window did not come to the front";
-            TapKey(VK_TAB, back);
-            if (!session->WaitIdle()) return "the window does not answer";
+            if (!session->TapKeyAndWait(VK_TAB, back)) return "the window took no Tab";
             GUITHREADINFO info = {};
             info.cbSize = sizeof info;
             GetGUIThreadInfo(session->mainThreadId(), &info);

@@ -692,27 +692,18 @@ TEST_F(TaskManager, AProcessPausedHereStaysPausedWhileAnyThreadIsHeld) {
     ASSERT_TRUE(other.Start(2));
     HANDLE held = OpenThread(THREAD_SUSPEND_RESUME, FALSE, ThreadIdsOf(other.id()).front());
     ASSERT_NE(SuspendThread(held), DWORD(-1));
-
     ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
-    for (bool pressResume : {true, false}) {
-        SCOPED_TRACE(pressResume ? "RESUME pressed" : "closed instead");
-        PauseRow(row);
-        ASSERT_TRUE(ResumeOneThread(ThreadIdsOf(child.id()).front()));
-        ASSERT_TRUE(session.PressList());
-        EXPECT_EQ(session.Cell(session.RowOfProcess(other.id()), COL_STATUS), "RUN");
-        row = session.RowOfProcess(child.id());
-        EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
-        Select(row);
-        EXPECT_EQ(Buttons(), "011");
-        if (pressResume) {
-            ASSERT_TRUE(Press(BTN_RESUME));
-            EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
-        } else {
-            EXPECT_EQ(CloseAnsweringResume(session, IDYES), 1);
-        }
-        EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
-        EXPECT_TRUE(child.AllCount());
-    }
+    PauseRow(row);
+    ASSERT_TRUE(ResumeOneThread(ThreadIdsOf(child.id()).front()));
+
+    ASSERT_TRUE(session.PressList());
+    EXPECT_EQ(session.Cell(session.RowOfProcess(other.id()), COL_STATUS), "RUN");
+    row = session.RowOfProcess(child.id());
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
+    Select(row);
+    ASSERT_TRUE(Press(BTN_RESUME));
+    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
+    EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
     ResumeThread(held);
     CloseHandle(held);
 }

@@ -167,30 +167,22 @@ TEST_P(PauseResume, OwnProcessIsNeverPaused) {
     CloseHandle(worker);
 }
 
-// NtGetNextThread that refuses the process's last thread, as when its access is
-// denied: a pause by the process-wide calls cannot confirm every thread stopped.
-LONG WINAPI RefusingTheLastThread(HANDLE process, HANDLE thread, ACCESS_MASK access,
-                                  ULONG attributes, ULONG flags, HANDLE* next) {
-    const LONG status = SavedNtGetNextThread(process, thread, access, attributes, flags, next);
-    HANDLE after = nullptr;
-    if (status >= 0 &&
-        SavedNtGetNextThread(process, *next, access, attributes, flags, &after) < 0) {
-        CloseHandle(*next);
-        *next = nullptr;
-        return LONG(0xC0000022); // STATUS_ACCESS_DENIED
-    }
-    if (after) CloseHandle(after);
-    return status;
+// NtGetNextThread that gives a process's first thread and refuses the next, as
+// when access to it is denied: a pause cannot confirm every thread stopped.
+LONG WINAPI RefusingAfterTheFirstThread(HANDLE process, HANDLE thread, ACCESS_MASK access,
+                                        ULONG attributes, ULONG flags, HANDLE* next) {
+    if (thread) return LONG(0xC0000022); // STATUS_ACCESS_DENIED
+    return SavedNtGetNextThread(process, thread, access, attributes, flags, next);
 }
 
 TEST_P(PausingAChild, APauseThatCannotStopEveryThreadIsUndone) {
-    // Walks: the last thread refuses to open. Process-wide: the last thread cannot be
-    // looked at after the process was suspended.
+    // Walks: the last thread refuses to open. Process-wide: the threads after the
+    // first cannot be looked at once the process was suspended.
     const DWORD last = ThreadIdsOf(child.id()).back();
     OpenThreadFailures = {{last, {ERROR_ACCESS_DENIED, -1}}};
     ProcessApi.openThread = ScriptedOpenThread;
     SavedNtGetNextThread = saved.saved().ntGetNextThread;
-    if (GetParam() == Way::ProcessWide) ProcessApi.ntGetNextThread = RefusingTheLastThread;
+    if (GetParam() == Way::ProcessWide) ProcessApi.ntGetNextThread = RefusingAfterTheFirstThread;
     EXPECT_FALSE(Pause());
     ExpectSuspendCounts(child.id(), 0);
     EXPECT_TRUE(child.AllCount());

@@ -15,8 +15,9 @@ DWORD WINAPI RunMain(void* entry) {
     return static_cast<DWORD>(reinterpret_cast<MainFn>(entry)());
 }
 
-// Button releases that the main thread has taken from its queue.
+// Button and key releases that the main thread has taken from its queue.
 volatile LONG ReleasesTaken = 0;
+volatile LONG KeyReleasesTaken = 0;
 // Idle markers (posted WM_NULL with this wParam) that it has taken.
 constexpr WPARAM IDLE_MARKER = 0x4B1D;
 volatile LONG MarkersTaken = 0;
@@ -25,6 +26,9 @@ LRESULT CALLBACK WatchMessages(int code, WPARAM removal, LPARAM message) {
     const MSG* msg = reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_LBUTTONUP) {
         InterlockedIncrement(&ReleasesTaken);
+    }
+    if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_KEYUP) {
+        InterlockedIncrement(&KeyReleasesTaken);
     }
     if (code == HC_ACTION && removal == PM_REMOVE && msg->message == WM_NULL &&
         msg->wParam == IDLE_MARKER) {
@@ -186,6 +190,12 @@ bool TaskManagerSession::ClickRow(int row) {
 bool TaskManagerSession::Activate() {
     if (GetForegroundWindow() != window_) SetForegroundWindow(window_);
     return WaitUntil([&] { return GetForegroundWindow() == window_; }, 5000) && WaitIdle();
+}
+
+bool TaskManagerSession::TapKeyAndWait(WORD key, bool shift) {
+    const LONG before = KeyReleasesTaken;
+    TapKey(key, shift);
+    return WaitUntil([&] { return KeyReleasesTaken != before; }, 5000) && WaitIdle();
 }
 
 bool TaskManagerSession::PressList() {

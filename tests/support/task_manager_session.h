@@ -39,6 +39,9 @@ class TaskManagerSession {
     bool ClickRow(int row);
     // Makes the window the foreground window, so that keys go to it.
     bool Activate();
+    // Presses and releases a key (with Shift, if asked) and returns once the main
+    // thread has taken the release from its queue and handled it.
+    bool TapKeyAndWait(WORD key, bool shift = false);
     // Presses LIST and waits until the list holds rows and the window is idle again.
     bool PressList();
 
