@@ -3,8 +3,10 @@
 // processes running: EnumProcesses and each row's queries on separate handles
 // (name, path, working set, creation time, each opening the process), and the
 // same queries on one handle per row. Both floors also read each row's state as
-// LIST does: one thread snapshot, then the suspend counts of the process's threads
-// until one of them runs. The benchmark starts idle children (32-bit and, on
+// LIST does: the suspend counts of the process's threads, walked on a handle of the
+// process (the row's one, or in the first floor one of its own), until one of them
+// runs; where a handle cannot walk them, in one thread snapshot taken at most once
+// per run. The benchmark starts idle children (32-bit and, on
 // 64-bit Windows, 64-bit ones, so that some rows need the image-name query) until
 // that many run.
 //
@@ -19,6 +21,7 @@
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
 #include "process/process_api.h"
+#include "process/thread_state.h"
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
 
@@ -82,15 +85,21 @@ static uint64_t CreationTime(HANDLE process) {
     return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-// The threads of every process, from the thread snapshot of a floor's run.
+// The threads of every process, from the thread snapshot of a floor's run, taken
+// when the first row needs it (ThreadsTaken).
 struct ThreadOf {
     DWORD process, thread;
 };
 constexpr int MAX_THREADS = 65536;
 static ThreadOf Threads[MAX_THREADS];
 static int ThreadCount = 0;
+static bool ThreadsTaken = false;
+// Floor runs that took it: a row's handle could not walk its threads.
+static int SnapshotRuns = 0;
 
 static void TakeThreads() {
+    ThreadsTaken = true;
+    ++SnapshotRuns;
     ThreadCount = 0;
     HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return;
@@ -103,20 +112,19 @@ static void TakeThreads() {
     CloseHandle(snapshot);
 }
 
-// A row's state: the suspend counts of the process's threads, until one runs.
-static void ReadState(DWORD id) {
-    constexpr ULONG SUSPEND_COUNT_CLASS = 35;
-    if (!ProcessApi.ntQueryInformationThread) return;
+// A row's state as LIST reads it: the suspend counts of the process's threads on
+// the process's handle, until one runs; where the handle cannot walk them (limited
+// access, or no handle: the process has ended or refuses), those of its threads in
+// the run's thread snapshot.
+static RunState ReadState(HANDLE process, DWORD id) {
+    if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
+    RunStateReader reader(ReadDepth::UntilOneRuns);
+    if (ReadThreadsOnHandle(process, reader)) return reader.State();
+    if (!ThreadsTaken) TakeThreads();
     for (int i = 0; i < ThreadCount; ++i) {
-        if (Threads[i].process != id) continue;
-        HANDLE thread = OpenThread(LIMITED_THREAD_QUERY_ACCESS, FALSE, Threads[i].thread);
-        if (!thread) continue;
-        ULONG count = 1;
-        ProcessApi.ntQueryInformationThread(thread, SUSPEND_COUNT_CLASS, &count, sizeof count,
-                                            nullptr);
-        CloseHandle(thread);
-        if (count == 0) return;
+        if (Threads[i].process == id && !reader.ReadById(id, Threads[i].thread)) break;
     }
+    return reader.State();
 }
 
 // A module text on a handle of its own, and where it gives nothing the image path
@@ -142,23 +150,21 @@ static DWORD SeparateText(DWORD id, GetModuleBaseNameAFn read, char* text) {
     return length;
 }
 
-// Times EnumProcesses, one thread snapshot, and readRow(id) and the row's state
-// for every listed id but 0 (the idle process, which no query opens); rows gets
-// the number listed.
+// Times EnumProcesses and readRow(id), which reads the row's state too, for every
+// listed id but 0 (the idle process, which no query opens); rows gets the number
+// listed.
 template <class ReadRow> static double TimeFloor(int32_t& rows, ReadRow readRow) {
     double start = Now();
     rows = EnumerateIds();
-    TakeThreads();
+    ThreadsTaken = false;
     for (int32_t i = 0; i < rows; ++i) {
-        if (Ids[i] == 0) continue;
-        readRow(Ids[i]);
-        ReadState(Ids[i]);
+        if (Ids[i] != 0) readRow(Ids[i]);
     }
     return Now() - start;
 }
 
 // Floor 1: a row's queries on separate handles (name, path, working set, creation
-// time), as LIST made them before.
+// time), as LIST made them before, and its state on one more.
 static void ReadRowOnSeparateHandles(DWORD id) {
     char text[TEXT_SIZE];
     SeparateText(id, ProcessApi.getModuleBaseNameA, text);
@@ -172,9 +178,13 @@ static void ReadRowOnSeparateHandles(DWORD id) {
         ProcessApi.getProcessMemoryInfo(process, &counters, sizeof counters);
         CloseHandle(process);
     }
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+    if (!process) process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
+    ReadState(process, id);
+    if (process) CloseHandle(process);
 }
 
-// Floor 2: the same queries on one handle per row.
+// Floor 2: the same queries and the state on one handle per row.
 static void ReadRowOnOneHandle(DWORD id) {
     bool modules = true;
     HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id);
@@ -182,7 +192,10 @@ static void ReadRowOnOneHandle(DWORD id) {
         modules = false;
         process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
     }
-    if (!process) return;
+    if (!process) {
+        ReadState(nullptr, id);
+        return;
+    }
     CreationTime(process);
     char name[TEXT_SIZE], path[TEXT_SIZE];
     DWORD nameLength = 0, pathLength = 0;
@@ -200,6 +213,7 @@ static void ReadRowOnOneHandle(DWORD id) {
     }
     PROCESS_MEMORY_COUNTERS counters = {};
     ProcessApi.getProcessMemoryInfo(process, &counters, sizeof counters);
+    ReadState(process, id);
     CloseHandle(process);
 }
 
@@ -220,6 +234,7 @@ static void Measure(HWND window, int started, bool wide) {
     double separate[RUNS], single[RUNS], empty[RUNS], full[RUNS];
     int32_t snapshot = 0;
     intptr_t listed = 0;
+    SnapshotRuns = 0;
     for (int run = 0; run < RUNS; ++run) {
         separate[run] = TimeFloor(snapshot, ReadRowOnSeparateHandles);
         single[run] = TimeFloor(snapshot, ReadRowOnOneHandle);
@@ -243,6 +258,8 @@ static void Measure(HWND window, int started, bool wide) {
         fullToSeparate[run] = full[run] / separate[run];
     }
     printf("rows listed by the last LIST:  %d\n", static_cast<int>(listed));
+    printf("floor runs with a thread snapshot (a handle could not walk the threads): %d of %d\n",
+           SnapshotRuns, 2 * RUNS);
     printf("queries on separate handles:   %8.1f ms\n", Median(separate, RUNS));
     printf("queries on one handle per row: %8.1f ms\n", Median(single, RUNS));
     printf("LIST into an empty list:       %8.1f ms   ratio %.2f to one handle, %.2f to separate\n",
