@@ -206,12 +206,15 @@ static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
 }
 
 // Whether the process runs, from its threads read on its handle or, where that
-// cannot walk them (limited access, a system without the call, no handle), from
-// the thread table, taken once per snapshot when the first entry needs it.
-static RunState ReadEntryState(HANDLE process, DWORD id, ReadDepth depth) {
-    if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
+// cannot walk them (limited access, a system without the call, a process that
+// refuses every access), from the thread table, taken once per snapshot when the
+// first entry needs it. Unknown for one that has ended.
+static RunState ReadEntryState(const EntryHandle& process, DWORD id, ReadDepth depth) {
+    if (!ProcessApi.ntQueryInformationThread || !(process.get() || process.refused())) {
+        return RunState::Unknown;
+    }
     RunStateReader reader(depth);
-    if (ReadThreadsOnHandle(process, reader)) return reader.State();
+    if (ReadThreadsOnHandle(process.get(), reader)) return reader.State();
     if (!ThreadTable.taken) {
         TakeTable(ThreadTable, TH32CS_SNAPTHREAD, ProcessApi.thread32First, ProcessApi.thread32Next,
                   [](THREADENTRY32& thread) {
@@ -272,7 +275,7 @@ static const EntryRecord& CurrentEntry() {
             }
         }
     }
-    Current.state = ReadEntryState(process.get(), id, DepthFor({id, Current.created}));
+    Current.state = ReadEntryState(process, id, DepthFor({id, Current.created}));
     // A process that runs but answers none of the name queries (the system's own,
     // some protected ones) is named from tool-help's list; one that has ended is not.
     if (Current.name[0] == '\0' && (process.get() || process.refused())) {
