@@ -118,7 +118,7 @@ static void TakeThreads() {
 // the run's thread snapshot.
 static RunState ReadState(HANDLE process, DWORD id) {
     if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
-    RunStateReader reader(ReadDepth::UntilOneRuns);
+    RunStateReader reader;
     if (ReadThreadsOnHandle(process, reader)) return reader.State();
     if (!ThreadsTaken) TakeThreads();
     for (int i = 0; i < ThreadCount; ++i) {

@@ -7,6 +7,7 @@
 #include "process/enumeration.h"
 #include "process/identity.h"
 #include "process/paused_processes.h"
+#include "process/thread_state.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 #include "toolkit/app_window.h"
@@ -117,8 +118,6 @@ class RowProcess {
     ~RowProcess() { ReleaseProcess(process_); }
     RowProcess(const RowProcess&) = delete;
     RowProcess& operator=(const RowProcess&) = delete;
-    // True when LIST read the row's identity, whether or not its process was held.
-    bool identified() const { return identity_.created != 0; }
     bool held() const { return process_ != nullptr; }
     HANDLE process() const { return process_; }
     const ProcessIdentity& identity() const { return identity_; }
@@ -132,47 +131,46 @@ static const char* StatusOf(RunState state, const ProcessIdentity& identity) {
     return CountsAsPaused(state, identity) ? STATUS_PAUSE : STATUS_RUN;
 }
 
-// Shows the state of the held process in the row's status cell: its threads'
-// state, or where they cannot tell it, whether this window paused it.
+// Shows the state of the held process in the row's status cell.
 static void ShowRowState(intptr_t row, const RowProcess& held) {
-    const RunState state = HeldProcessState(held.process(), held.identity());
+    const RunState state = ProcessRunState(held.process(), held.identity().id);
     SetCellText(LIST_PROCESSES, row, StatusOf(state, held.identity()), COL_STATUS);
 }
 
-// Pause and resume: the row's process held, the operation carried out on it, the
-// note of what this window paused brought up to date and the state after it shown;
-// the error box when the process cannot be held or the operation fails.
-static void ChangeRowState(intptr_t row, bool (*operation)(HANDLE, uint32_t),
-                           void (*note)(const ProcessIdentity&), const char* error) {
+// Pause and resume: the row's process held, the operation carried out on it (which
+// brings the note of what this window paused up to date) and the state after it
+// shown; the error box when the process cannot be held or the operation fails.
+static void ChangeRowState(intptr_t row, bool (*operation)(HANDLE, const ProcessIdentity&),
+                           const char* error) {
     RowProcess held(row, SUSPEND_ACCESS);
-    if (!held.held() || !operation(held.process(), held.identity().id)) {
+    if (!held.held() || !operation(held.process(), held.identity())) {
         AskUser(error, MB_OK);
         return;
     }
-    note(held.identity());
     ShowRowState(row, held);
 }
 
-// PAUSE: the process is noted as paused here, so that the close, the session's end
-// and the library's unloading resume it.
+// PAUSE: what the pause did is noted, so that the close, the session's end and the
+// library's unloading undo it.
 static void PauseRow(intptr_t row) {
-    ChangeRowState(row, PauseProcess, NotePaused, "ERROR: can not pause process!");
+    ChangeRowState(row, PauseAndNote, "ERROR: can not pause process!");
 }
 
 // RESUME: lowers each thread's suspend count by one, whoever raised it: a process
 // paused twice elsewhere still shows "PAUSE" after it.
 static void ResumeRow(intptr_t row) {
-    ChangeRowState(row, ResumeProcess, ForgetPaused, "ERROR: can not resume process!");
+    ChangeRowState(row, ResumeAndForget, "ERROR: can not resume process!");
 }
 
 // KILL: asks first, with No as the default answer (Enter pressed by habit must not
 // end a process), and terminates the process held since before the question. A row
-// without an identity, or a process whose end would stop the system, is refused
-// before any question: one Yes must not lose every program's work.
+// whose process cannot be held (it has ended, or its id names another process now),
+// or a process whose end would stop the system, is refused before any question: one
+// Yes must not lose every program's work.
 static void KillRow(intptr_t row) {
     constexpr const char* error = "ERROR: can not kill process!";
     RowProcess held(row, KILL_ACCESS);
-    if (!held.identified() || (held.held() && IsCriticalProcess(held.process()))) {
+    if (!held.held() || IsCriticalProcess(held.process())) {
         AskUser(error, MB_OK);
         return;
     }
@@ -182,7 +180,7 @@ static void KillRow(intptr_t row) {
     const char* question = ScratchJoinText("KILL:", name);
     ScratchKeepText();
     if (AskUser(question, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
-    if (!held.held() || !KillProcess(held.process(), 0)) {
+    if (!KillProcess(held.process(), 0)) {
         AskUser(error, MB_OK);
         return;
     }
@@ -259,8 +257,8 @@ static void HandleControlEvent(intptr_t control) {
 
 // Before the window closes: a process paused from it would otherwise stay frozen
 // for good, since no later window knows it was paused. Asks whether to resume
-// them; Yes resumes each that is still the same process and still paused, No
-// leaves them (and they are not resumed later, when the library is unloaded).
+// them; Yes undoes each pause that still holds a thread, No leaves them (and they
+// are not resumed later, when the library is unloaded).
 static void OfferToResumePaused() {
     if (AnyStillPaused() &&
         AskUser("Processes paused here are still paused. Resume them?", MB_YESNO) == IDYES &&
@@ -277,6 +275,7 @@ static void OfferToResumePaused() {
 // the loop then ends and Main returns.
 static void EndForSession(bool confirmed) {
     ResumePausedProcesses();
+    ForgetPausedProcesses();
     if (confirmed) {
         SessionEnding = true;
         EndMessageBoxes();

@@ -30,10 +30,11 @@ void ModuleAttach() {
 }
 
 void ModuleDetach(bool processEnding) {
-    if (ModuleReady()) ResumePausedProcesses(processEnding);
+    if (ModuleReady()) ResumePausedProcesses();
     // Tearing down would touch what the ended threads left half changed (a heap's
     // lock, a window mid-message) and unload libraries still mapped for nothing.
     if (processEnding) return;
+    ForgetPausedProcesses();
     // Before the heaps go: a walk left unfinished may still hold tool-help's tables.
     ReleaseEntryTables();
     ReleaseProcessApi();

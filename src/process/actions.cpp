@@ -25,20 +25,25 @@ constexpr DWORD MAX_PAUSE_MS = 3000;
 constexpr int MAX_PAUSED_THREADS = 4096;
 
 // Ids of the threads that the pause by walks in progress has suspended,
-// PausedThreadCount of them; written by PauseByWalks, meaningless between calls.
-static DWORD PausedThreads[MAX_PAUSED_THREADS];
-static int PausedThreadCount;
+// PausedIdCount of them; written by PauseByWalks, meaningless between calls.
+static DWORD PausedThreadIds[MAX_PAUSED_THREADS];
+static int PausedIdCount;
 
 enum class ThreadOutcome { Suspended, Gone, Refused };
 enum class WalkOutcome { Settled, Changed, Failed };
 
-// Opens a thread of the process for suspend or resume. Null when it cannot be
+constexpr DWORD FAILED = static_cast<DWORD>(-1);
+
+// Opens a thread of the process to suspend or resume it, with the access that a
+// paused thread is held with where the system knows it. Null when it cannot be
 // opened (Refused, or Gone when its id names no thread any more), and also, where
 // the system can tell, when the id now names a thread of another process (Gone):
 // the process's own thread ended after the snapshot and its id passed on.
 static HANDLE OpenThreadOf(DWORD processId, DWORD threadId, ThreadOutcome& failure) {
     const bool checkOwner = ProcessApi.getProcessIdOfThread != nullptr;
-    const DWORD access = THREAD_SUSPEND_RESUME | (checkOwner ? LIMITED_THREAD_QUERY_ACCESS : 0);
+    // Systems that cannot tell a thread's process (before Vista) refuse the limited
+    // query access too.
+    const DWORD access = checkOwner ? PAUSED_THREAD_ACCESS : THREAD_SUSPEND_RESUME | SYNCHRONIZE;
     HANDLE thread = ProcessApi.openThread(access, FALSE, threadId);
     if (!thread) {
         failure = GetLastError() == ERROR_INVALID_PARAMETER ? ThreadOutcome::Gone
@@ -59,46 +64,40 @@ static bool ResumeThreadOf(DWORD processId, DWORD threadId) {
     ThreadOutcome failure;
     HANDLE thread = OpenThreadOf(processId, threadId, failure);
     if (!thread) return false;
-    bool resumed = ResumeThread(thread) != static_cast<DWORD>(-1);
+    bool resumed = ResumeThread(thread) != FAILED;
     CloseHandle(thread);
     return resumed;
 }
 
-// Whether a thread that could not be suspended has ended meanwhile: a thread on
-// its way out refuses SuspendThread, and only one that still runs is a refusal.
-static bool HasEnded(HANDLE thread) {
-    return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
-}
-static bool ThreadHasEnded(DWORD threadId) {
-    HANDLE thread = ProcessApi.openThread(SYNCHRONIZE, FALSE, threadId);
-    if (!thread) return GetLastError() == ERROR_INVALID_PARAMETER; // no such thread any more
-    const bool ended = HasEnded(thread);
-    CloseHandle(thread);
-    return ended;
-}
-
-// Suspends one thread of the process. An id that no longer names a thread of it
-// is Gone; any other failure is a refusal.
+// Suspends one thread of the process, and with a record keeps it there. An id that
+// no longer names a thread of it is Gone; any other failure is a refusal.
 //
 // SuspendThread only asks the thread to stop, and it may run on for a moment. The
 // thread's context is not read to wait for that: under Wine such a read can wait
 // for ever on a thread of a process whose threads are being suspended (seen within
 // a few pauses of a process that starts hundreds of threads a second). The repeated
 // walks catch what such a moment starts.
-static ThreadOutcome SuspendThreadOf(DWORD processId, DWORD threadId) {
+static ThreadOutcome SuspendThreadOf(DWORD processId, DWORD threadId, PausedThreads* record) {
     ThreadOutcome outcome = ThreadOutcome::Suspended;
     HANDLE thread = OpenThreadOf(processId, threadId, outcome);
     if (!thread) return outcome;
-    if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
-        outcome = ThreadHasEnded(threadId) ? ThreadOutcome::Gone : ThreadOutcome::Refused;
+    const DWORD before = SuspendThread(thread);
+    if (before == FAILED) {
+        // A thread on its way out refuses; only one that still runs is a refusal.
+        outcome = HasEnded(thread) ? ThreadOutcome::Gone : ThreadOutcome::Refused;
+    } else if (record) {
+        // Kept with the count the pause leaves it at (SuspendThread gives the one before).
+        if (KeepPausedThread(*record, thread, before + 1)) return outcome;
+        ResumeThread(thread); // no room to keep it: the pause cannot be undone exactly
+        outcome = ThreadOutcome::Refused;
     }
     CloseHandle(thread);
     return outcome;
 }
 
 static bool IsPausedThread(DWORD threadId) {
-    for (int i = 0; i < PausedThreadCount; ++i) {
-        if (PausedThreads[i] == threadId) return true;
+    for (int i = 0; i < PausedIdCount; ++i) {
+        if (PausedThreadIds[i] == threadId) return true;
     }
     return false;
 }
@@ -109,19 +108,19 @@ static bool IsPausedThread(DWORD threadId) {
 // ended, so that another walk must look for threads started meanwhile; Failed
 // when a thread refuses, the bookkeeping is full, no snapshot can be taken or
 // the process has no thread left.
-static WalkOutcome PauseWalk(DWORD processId) {
+static WalkOutcome PauseWalk(DWORD processId, PausedThreads* record) {
     int listed = 0;
     bool settled = true, failed = false;
     bool walked = WalkThreadsOf(processId, [&](DWORD threadId) {
         ++listed;
         if (IsPausedThread(threadId)) return true;
         settled = false;
-        if (PausedThreadCount == MAX_PAUSED_THREADS) {
+        if (PausedIdCount == MAX_PAUSED_THREADS) {
             failed = true;
             return false;
         }
-        switch (SuspendThreadOf(processId, threadId)) {
-        case ThreadOutcome::Suspended: PausedThreads[PausedThreadCount++] = threadId; break;
+        switch (SuspendThreadOf(processId, threadId, record)) {
+        case ThreadOutcome::Suspended: PausedThreadIds[PausedIdCount++] = threadId; break;
         case ThreadOutcome::Gone: break; // not suspended: the next walk looks again
         case ThreadOutcome::Refused: failed = true; return false;
         }
@@ -134,19 +133,20 @@ static WalkOutcome PauseWalk(DWORD processId) {
 // A pause by walks of thread snapshots, for systems without the process-wide calls.
 // All or nothing: a pause that cannot stop every thread undoes its suspensions,
 // since a process that runs on must not be shown as paused.
-static bool PauseByWalks(DWORD processId) {
-    PausedThreadCount = 0;
+static bool PauseByWalks(DWORD processId, PausedThreads* record) {
+    PausedIdCount = 0;
     const DWORD start = GetTickCount();
     for (int walk = 0; walk < MAX_PAUSE_WALKS && GetTickCount() - start < MAX_PAUSE_MS; ++walk) {
-        WalkOutcome outcome = PauseWalk(processId);
+        WalkOutcome outcome = PauseWalk(processId, record);
         if (outcome == WalkOutcome::Settled) return true;
         if (outcome == WalkOutcome::Failed) break;
     }
     // A suspended thread does not end (one already on its way out may, and then its
     // id names nothing, or rarely a newer thread, which the owner check passes over).
-    for (int i = 0; i < PausedThreadCount; ++i)
-        ResumeThreadOf(processId, PausedThreads[i]);
-    PausedThreadCount = 0;
+    for (int i = 0; i < PausedIdCount; ++i)
+        ResumeThreadOf(processId, PausedThreadIds[i]);
+    PausedIdCount = 0;
+    if (record) ClosePausedThreads(*record);
     return false;
 }
 
@@ -156,38 +156,46 @@ enum class LookOutcome { Held, Caught, Failed };
 // count 0 is suspended on the handle that the walk gave. Held when every thread was
 // suspended already; Caught when this look suspended one (another look must
 // follow); Failed when a thread can be neither read nor suspended, the threads
-// cannot be walked, or the process has none.
-static LookOutcome LookAtThreads(HANDLE process) {
+// cannot be walked, the process has none, or the record has no room. With a record,
+// the look writes there every thread that it found suspended, with its count
+// after the look: what the last look writes is what the pause did.
+static LookOutcome LookAtThreads(HANDLE process, PausedThreads* record) {
+    if (record) ClosePausedThreads(*record);
     int threads = 0;
     bool caught = false, failed = false;
-    const bool walked =
-        WalkThreadHandles(process, THREAD_SUSPEND_RESUME | THREAD_STATE_ACCESS, [&](HANDLE thread) {
+    const bool walked = WalkThreadHandles(
+        process, PAUSED_THREAD_ACCESS,
+        [&](HANDLE thread) {
             const LONG count = ThreadSuspendCount(thread);
-            if (count != 0 || SuspendThread(thread) != static_cast<DWORD>(-1)) {
-                failed = count < 0;
-                caught |= count == 0;
-                ++threads;
-            } else {
-                // A thread on its way out refuses; only one that still runs fails.
-                failed = !HasEnded(thread);
-            }
+            bool held = count > 0;
+            if (count == 0 && SuspendThread(thread) != FAILED) held = caught = true;
+            // A thread on its way out refuses; only one that still runs fails.
+            failed = count < 0 || (!held && !HasEnded(thread));
+            if (held) ++threads;
+            if (!record) return !failed;
+            // Kept with the count that the pause leaves it at.
+            if (held && KeepPausedThread(*record, thread, count > 0 ? count : 1)) return true;
+            CloseHandle(thread);
+            failed |= held; // no room to keep it
             return !failed;
-        });
+        },
+        record ? ThreadHandles::TakenByVisit : ThreadHandles::ClosedByWalk);
     if (!walked || failed || threads == 0) return LookOutcome::Failed;
     return caught ? LookOutcome::Caught : LookOutcome::Held;
 }
 
 // A pause by the process-wide calls; false, with the suspension undone, when it
 // cannot be confirmed.
-static bool PauseWhole(HANDLE process) {
+static bool PauseWhole(HANDLE process, PausedThreads* record) {
     for (int look = 0; look < MAX_PAUSE_LOOKS; ++look) {
-        const LookOutcome outcome = LookAtThreads(process);
+        const LookOutcome outcome = LookAtThreads(process, record);
         if (outcome == LookOutcome::Held) return true;
         if (outcome == LookOutcome::Failed) break;
     }
     // Lowers by one what the call raised and what the looks raised: every thread got
     // one suspension from this pause.
     ProcessApi.ntResumeProcess(process);
+    if (record) ClosePausedThreads(*record);
     return false;
 }
 
@@ -198,7 +206,8 @@ static bool HasProcessWideCalls() {
            ProcessApi.ntGetNextThread && ProcessApi.ntQueryInformationThread;
 }
 
-bool PauseProcess(HANDLE process, uint32_t processId) {
+bool PauseProcess(HANDLE process, uint32_t processId, PausedThreads* record) {
+    if (record) ClosePausedThreads(*record);
     // Suspending the host would stop the thread that runs the window, and this call
     // with it: the program would freeze for good. A process that the system marks
     // critical may serve every window of the session, this one's included, which
@@ -207,9 +216,9 @@ bool PauseProcess(HANDLE process, uint32_t processId) {
     // A handle refused the access (a process that grants only limited query access)
     // is left to the walks, which open the threads one by one.
     if (HasProcessWideCalls() && ProcessApi.ntSuspendProcess(process) >= 0) {
-        return PauseWhole(process);
+        return PauseWhole(process, record);
     }
-    return PauseByWalks(processId);
+    return PauseByWalks(processId, record);
 }
 
 bool ResumeProcess(HANDLE process, uint32_t processId) {

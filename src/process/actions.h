@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "process/paused_threads.h"
+
 // The access that pausing and resuming ask of a held process: NtSuspendProcess and
 // NtResumeProcess need PROCESS_SUSPEND_RESUME, NtGetNextThread PROCESS_QUERY_INFORMATION.
 constexpr DWORD SUSPEND_ACCESS = PROCESS_SUSPEND_RESUME | PROCESS_QUERY_INFORMATION;
@@ -18,7 +20,10 @@ constexpr DWORD KILL_ACCESS = PROCESS_TERMINATE;
 // suspended; false, with every suspension of this call undone, when a thread cannot
 // be suspended, the process has no thread or does not settle. Refuses (false) the
 // process that hosts the library and a process that the system marks critical.
-bool PauseProcess(HANDLE process, uint32_t processId);
+// With a record, the threads that it suspended are written there, held open, each
+// with its count right after the pause (what was there before is closed first); it
+// is left empty when the pause fails, and a pause that cannot write it fails.
+bool PauseProcess(HANDLE process, uint32_t processId, PausedThreads* record = nullptr);
 // Lowers every thread's suspend count by one, whoever raised it (NtResumeProcess,
 // else one snapshot walk). True when the process has a thread and the resume
 // reached it; else false.

@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "process/identity.h"
-#include "process/paused_processes.h"
 #include "process/process_api.h"
 #include "process/thread_state.h"
 #include "runtime/module_state.h"
@@ -209,11 +208,11 @@ static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
 // cannot walk them (limited access, a system without the call, a process that
 // refuses every access), from the thread table, taken once per snapshot when the
 // first entry needs it. Unknown for one that has ended.
-static RunState ReadEntryState(const EntryHandle& process, DWORD id, ReadDepth depth) {
+static RunState ReadEntryState(const EntryHandle& process, DWORD id) {
     if (!ProcessApi.ntQueryInformationThread || !(process.get() || process.refused())) {
         return RunState::Unknown;
     }
-    RunStateReader reader(depth);
+    RunStateReader reader;
     if (ReadThreadsOnHandle(process.get(), reader)) return reader.State();
     if (!ThreadTable.taken) {
         TakeTable(ThreadTable, TH32CS_SNAPTHREAD, ProcessApi.thread32First, ProcessApi.thread32Next,
@@ -275,7 +274,7 @@ static const EntryRecord& CurrentEntry() {
             }
         }
     }
-    Current.state = ReadEntryState(process, id, DepthFor({id, Current.created}));
+    Current.state = ReadEntryState(process, id);
     // A process that runs but answers none of the name queries (the system's own,
     // some protected ones) is named from tool-help's list; one that has ended is not.
     if (Current.name[0] == '\0' && (process.get() || process.refused())) {

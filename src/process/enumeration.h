@@ -38,11 +38,10 @@ size_t EntryWorkingSet();
 // 0 when it could not be read.
 uint64_t EntryCreationTime();
 // Whether the process at the cursor runs, from its threads' suspend counts read on
-// the handle that read the other answers (until a thread runs; for a process that
-// this module paused, every thread). Where that handle cannot walk the threads
-// (limited access, a system without the call), from one thread snapshot taken at
-// most once per snapshot, when the first entry needs it. Unknown where the counts
-// cannot be read.
+// the handle that read the other answers, until a thread runs. Where that handle
+// cannot walk the threads (limited access, a system without the call), from one
+// thread snapshot taken at most once per snapshot, when the first entry needs it.
+// Unknown where the counts cannot be read.
 RunState EntryRunState();
 // Frees the tool-help tables if a walk left them; called before the module's
 // heaps are destroyed.

@@ -1,92 +1,104 @@
 #include "process/paused_processes.h"
 
 #include "process/actions.h"
-#include "process/identity.h"
-#include "process/process_api.h"
-#include "process/thread_state.h"
+#include "process/paused_threads.h"
+#include "runtime/module_state.h"
 
-// Written by the pause and resume commands, read at the close, at the session's
-// end and at detach; its block stays in MainHeap until shutdown.
-static IdentityTable PausedHere;
+// A process that this module paused, and what the pause did to its threads.
+struct PausedProcess {
+    ProcessIdentity identity;
+    PausedThreads threads;
+};
 
-void NotePaused(const ProcessIdentity& identity) {
-    if (!HoldsIdentity(PausedHere, identity)) AppendIdentity(PausedHere, identity);
+// Written by PAUSE (through PauseAndNote), RESUME and KILL (ForgetPaused) and the
+// close, read by every row's state, the close, the session's end and detach. In
+// MainHeap; the entries keep their order.
+static struct {
+    PausedProcess* entries;
+    intptr_t count;
+    intptr_t capacity;
+} PausedHere;
+
+// The process's entry; null when none is noted.
+static PausedProcess* Find(const ProcessIdentity& identity) {
+    if (identity.created == 0) return nullptr;
+    for (intptr_t i = 0; i < PausedHere.count; ++i) {
+        const ProcessIdentity& noted = PausedHere.entries[i].identity;
+        if (noted.id == identity.id && noted.created == identity.created) {
+            return &PausedHere.entries[i];
+        }
+    }
+    return nullptr;
+}
+
+// A new entry at the end, with no threads; null when no memory can be had.
+static PausedProcess* Append(const ProcessIdentity& identity) {
+    if (PausedHere.count == PausedHere.capacity) {
+        const intptr_t capacity = PausedHere.capacity ? 2 * PausedHere.capacity : 8;
+        void* grown = GrowHeapBlock(MainHeap, PausedHere.entries,
+                                    static_cast<SIZE_T>(capacity) * sizeof(PausedProcess));
+        if (!grown) return nullptr;
+        PausedHere.entries = static_cast<PausedProcess*>(grown);
+        PausedHere.capacity = capacity;
+    }
+    PausedProcess& added = PausedHere.entries[PausedHere.count++];
+    added = {identity, {}};
+    return &added;
+}
+
+// Closes the entry's threads, gives their block back and removes it (the last
+// entry takes its place).
+static void Remove(PausedProcess* entry) {
+    FreePausedThreads(entry->threads);
+    *entry = PausedHere.entries[--PausedHere.count];
+}
+
+bool PauseAndNote(HANDLE process, const ProcessIdentity& identity) {
+    if (identity.created == 0) return false;
+    PausedProcess* entry = Find(identity);
+    if (!entry) entry = Append(identity);
+    if (!entry) return false;
+    if (PauseProcess(process, identity.id, &entry->threads)) return true;
+    Remove(entry);
+    return false;
+}
+
+bool ResumeAndForget(HANDLE process, const ProcessIdentity& identity) {
+    if (!ResumeProcess(process, identity.id)) return false;
+    ForgetPaused(identity);
+    return true;
 }
 
 void ForgetPaused(const ProcessIdentity& identity) {
-    RemoveIdentity(PausedHere, identity);
+    if (PausedProcess* entry = Find(identity)) Remove(entry);
 }
 
 bool IsPausedHere(const ProcessIdentity& identity) {
-    return HoldsIdentity(PausedHere, identity);
-}
-
-ReadDepth DepthFor(const ProcessIdentity& identity) {
-    return IsPausedHere(identity) ? ReadDepth::EveryThread : ReadDepth::UntilOneRuns;
+    const PausedProcess* entry = Find(identity);
+    return entry && AnyStillPaused(entry->threads);
 }
 
 bool CountsAsPaused(RunState state, const ProcessIdentity& identity) {
-    return state == RunState::Paused || (state != RunState::Running && IsPausedHere(identity));
-}
-
-RunState HeldProcessState(HANDLE process, const ProcessIdentity& identity) {
-    return ProcessRunState(process, identity.id, DepthFor(identity));
-}
-
-// A noted process that is still paused, held with the access to resume it.
-struct StillPaused {
-    HANDLE process;
-    uint32_t id;
-};
-
-// Calls visit(still paused) for each noted process that is still paused, until it
-// returns false.
-static void ForEachStillPaused(SnapshotUse snapshots, Visitor<const StillPaused&> visit) {
-    for (intptr_t i = 0; i < PausedHere.count; ++i) {
-        const ProcessIdentity& identity = PausedHere.entries[i];
-        HANDLE held = HoldProcess(identity, SUSPEND_ACCESS);
-        if (!held) continue; // gone: nothing left to resume
-        // One that has ended, but that some handle keeps from going, has no threads.
-        DWORD exitCode = 0;
-        const bool stillPaused =
-            GetExitCodeProcess(held, &exitCode) && exitCode == STILL_ACTIVE &&
-            CountsAsPaused(ProcessRunState(held, identity.id, ReadDepth::EveryThread, snapshots),
-                           identity);
-        const bool more = !stillPaused || visit({held, identity.id});
-        ReleaseProcess(held);
-        if (!more) return;
-    }
+    return state == RunState::Paused || IsPausedHere(identity);
 }
 
 bool AnyStillPaused() {
-    bool any = false;
-    auto note = [&](const StillPaused&) {
-        any = true;
-        return false; // one is enough
-    };
-    ForEachStillPaused(SnapshotUse::Allowed, Visitor<const StillPaused&>(note));
-    return any;
+    for (intptr_t i = 0; i < PausedHere.count; ++i) {
+        if (AnyStillPaused(PausedHere.entries[i].threads)) return true;
+    }
+    return false;
 }
 
-bool ResumePausedProcesses(bool processEnding) {
+bool ResumePausedProcesses() {
     bool resumed = true;
-    auto resume = [&](const StillPaused& paused) {
-        if (!processEnding) {
-            resumed &= ResumeProcess(paused.process, paused.id);
-        } else {
-            resumed &=
-                ProcessApi.ntResumeProcess && ProcessApi.ntResumeProcess(paused.process) >= 0;
-        }
-        return true;
-    };
-    ForEachStillPaused(processEnding ? SnapshotUse::Refused : SnapshotUse::Allowed,
-                       Visitor<const StillPaused&>(resume));
-    ForgetPausedProcesses();
+    for (intptr_t i = 0; i < PausedHere.count; ++i)
+        resumed &= UndoPause(PausedHere.entries[i].threads);
     return resumed;
 }
 
 void ForgetPausedProcesses() {
-    // The block stays for the next notes: freeing it could wait for ever on a heap
-    // lock that a thread killed by the process's end still held.
-    PausedHere.count = 0;
+    while (PausedHere.count > 0)
+        Remove(&PausedHere.entries[PausedHere.count - 1]);
+    if (PausedHere.entries && MainHeap) HeapFree(MainHeap, 0, PausedHere.entries);
+    PausedHere = {};
 }

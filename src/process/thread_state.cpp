@@ -1,16 +1,19 @@
 #include "process/thread_state.h"
 
-bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit) {
+bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit, ThreadHandles handles) {
     if (!ProcessApi.ntGetNextThread) return false;
+    const bool close = handles == ThreadHandles::ClosedByWalk;
     HANDLE thread = nullptr;
     for (;;) {
         HANDLE next = nullptr;
+        // The handle of the thread before leads the call to the next: it is closed
+        // only after it.
         const LONG status = ProcessApi.ntGetNextThread(process, thread, access, 0, 0, &next);
-        if (thread) CloseHandle(thread);
+        if (thread && close) CloseHandle(thread);
         if (status < 0) return status == STATUS_NO_MORE_ENTRIES;
         thread = next;
         if (!visit(thread)) {
-            CloseHandle(thread);
+            if (close) CloseHandle(thread);
             return true;
         }
     }
@@ -43,19 +46,15 @@ LONG ThreadSuspendCount(HANDLE thread) {
     return static_cast<LONG>(count);
 }
 
-// An ended thread stays listed while a handle keeps it; its count tells nothing.
-static bool HasEnded(HANDLE thread) {
+bool HasEnded(HANDLE thread) {
     return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
 }
 
 bool RunStateReader::Read(HANDLE thread) {
+    if (HasEnded(thread)) return true;
     const LONG count = ThreadSuspendCount(thread);
-    if (count > 0) {
-        suspended_ = true;
-    } else if (!HasEnded(thread)) {
-        (count == 0 ? running_ : unread_) = true;
-    }
-    return !running_ || (depth_ == ReadDepth::EveryThread && !suspended_);
+    (count > 0 ? suspended_ : count == 0 ? running_ : unread_) = true;
+    return !running_;
 }
 
 bool RunStateReader::ReadById(DWORD processId, DWORD threadId) {
@@ -76,13 +75,7 @@ bool RunStateReader::ReadById(DWORD processId, DWORD threadId) {
 }
 
 RunState RunStateReader::State() const {
-    if (running_ && suspended_) {
-        return depth_ == ReadDepth::EveryThread ? RunState::PartlyPaused : RunState::Running;
-    }
-    // With every thread asked, one that could not be read may be one still held.
-    if (running_) {
-        return unread_ && depth_ == ReadDepth::EveryThread ? RunState::Unknown : RunState::Running;
-    }
+    if (running_) return RunState::Running;
     return suspended_ && !unread_ ? RunState::Paused : RunState::Unknown;
 }
 
@@ -96,11 +89,10 @@ bool ReadThreadsOnHandle(HANDLE process, RunStateReader& reader) {
     return true;
 }
 
-RunState ProcessRunState(HANDLE process, uint32_t processId, ReadDepth depth,
-                         SnapshotUse snapshots) {
+RunState ProcessRunState(HANDLE process, uint32_t processId) {
     if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
-    RunStateReader reader(depth);
-    if (!ReadThreadsOnHandle(process, reader) && snapshots == SnapshotUse::Allowed) {
+    RunStateReader reader;
+    if (!ReadThreadsOnHandle(process, reader)) {
         WalkThreadsOf(processId,
                       [&](DWORD threadId) { return reader.ReadById(processId, threadId); });
     }

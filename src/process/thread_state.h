@@ -10,12 +10,11 @@
 #include "process/run_state.h"
 
 // Reads the suspend counts of one process's threads, given one at a time, until
-// the process's state is known as far as the depth asks.
+// one runs.
 class RunStateReader {
   public:
-    explicit RunStateReader(ReadDepth depth) : depth_(depth) {}
-    // Reads a thread open with THREAD_STATE_ACCESS; one that has ended is passed over.
-    // False once the state is known.
+    // Reads a thread open with THREAD_STATE_ACCESS; one that has ended is passed over
+    // before its count is read. False once the state is known.
     bool Read(HANDLE thread);
     // Opens the thread by id and reads it. A thread that has ended, or whose id now
     // names a thread of another process (where the system tells a thread's process),
@@ -24,7 +23,6 @@ class RunStateReader {
     RunState State() const;
 
   private:
-    ReadDepth depth_;
     bool running_ = false;
     bool suspended_ = false; // a thread with a count of 1 or more was seen
     bool unread_ = false;    // a thread's count could not be read
@@ -33,6 +31,10 @@ class RunStateReader {
 // A thread's suspend count, read without touching it, on a handle with at least
 // LIMITED_THREAD_QUERY_ACCESS; -1 where the system cannot tell it.
 LONG ThreadSuspendCount(HANDLE thread);
+// True when the thread, open with SYNCHRONIZE, has ended. The system still lists
+// such a thread while a handle keeps it, with the count it had, which then tells
+// nothing.
+bool HasEnded(HANDLE thread);
 
 // A visit of each item of a walk, without allocation: the caller's function object
 // and one function that calls it. The walks themselves are compiled once.
@@ -45,14 +47,22 @@ template <class Item> struct Visitor {
     bool operator()(Item item) const { return call(visit, item); }
 };
 
+// Who closes the handles that a walk of a process's threads opens.
+enum class ThreadHandles {
+    ClosedByWalk, // each once the walk has moved past it
+    TakenByVisit, // the visit takes each over, to keep or to close
+};
+
 // Calls visit(thread) for each thread of the process, opened with the access by the
-// process's handle (NtGetNextThread), until visit returns false; the walk closes
-// each handle. True when it got to the last thread or visit stopped it; false when
-// the system lacks the call, the handle lacks PROCESS_QUERY_INFORMATION, or a
-// thread could not be opened.
-bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit);
-template <class Visit> bool WalkThreadHandles(HANDLE process, DWORD access, Visit visit) {
-    return WalkThreadHandles(process, access, Visitor<HANDLE>(visit));
+// process's handle (NtGetNextThread), until visit returns false. True when it got
+// to the last thread or visit stopped it; false when the system lacks the call, the
+// handle lacks PROCESS_QUERY_INFORMATION, or a thread could not be opened.
+bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit,
+                       ThreadHandles handles = ThreadHandles::ClosedByWalk);
+template <class Visit>
+bool WalkThreadHandles(HANDLE process, DWORD access, Visit visit,
+                       ThreadHandles handles = ThreadHandles::ClosedByWalk) {
+    return WalkThreadHandles(process, access, Visitor<HANDLE>(visit), handles);
 }
 
 // Calls visit(thread id) for each thread of the process in a fresh system-wide
@@ -68,11 +78,6 @@ template <class Visit> bool WalkThreadsOf(DWORD processId, Visit visit) {
 // without the call).
 bool ReadThreadsOnHandle(HANDLE process, RunStateReader& reader);
 
-// Where a read may take a thread snapshot when the handle cannot walk the threads.
-enum class SnapshotUse { Allowed, Refused };
-
 // The process's state: its threads read on its handle or, where it cannot walk
-// them, in a fresh thread snapshot (unless refused: a snapshot allocates memory).
-// Unknown when the counts cannot be read.
-RunState ProcessRunState(HANDLE process, uint32_t processId, ReadDepth depth,
-                         SnapshotUse snapshots = SnapshotUse::Allowed);
+// them, in a fresh thread snapshot. Unknown when the counts cannot be read.
+RunState ProcessRunState(HANDLE process, uint32_t processId);

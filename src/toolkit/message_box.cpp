@@ -63,23 +63,47 @@ void RestoreThreadWindows() {
     }
 }
 
-// A message box is a dialog of the system's dialog class.
-static BOOL CALLBACK EndIfMessageBox(HWND window, LPARAM) {
-    char name[8] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (TextEquals(name, "#32770")) EndDialog(window, 0);
-    return TRUE;
+// A box that a ShowMessage call has open: each call keeps its own on its stack for
+// the box's life, linked to the call's around it (a box's loop may run another).
+struct ShownBox {
+    DWORD threadId;
+    HWND box; // null until the box's window is created
+    ShownBox* outer;
+};
+// The innermost box of the ShowMessage calls under way; null when none is.
+static ShownBox* ShownBoxes;
+
+// Sees the box's window created during MessageBoxA, on the calling thread: the
+// first window of the system's dialog class is the innermost call's box.
+static LRESULT CALLBACK NoteShownBox(int code, WPARAM wParam, LPARAM lParam) {
+    ShownBox* shown = ShownBoxes;
+    if (code == HCBT_CREATEWND && shown && !shown->box && shown->threadId == GetCurrentThreadId()) {
+        char name[8] = "";
+        HWND window = reinterpret_cast<HWND>(wParam);
+        GetClassNameA(window, name, sizeof name);
+        if (TextEquals(name, "#32770")) shown->box = window;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void EndMessageBoxes() {
-    EnumThreadWindows(GetCurrentThreadId(), EndIfMessageBox, 0);
+    const DWORD thread = GetCurrentThreadId();
+    for (ShownBox* shown = ShownBoxes; shown; shown = shown->outer) {
+        if (shown->threadId == thread && shown->box) EndDialog(shown->box, 0);
+    }
 }
 
 int32_t ShowMessage(const char* title, const char* text, UINT flags) {
+    const DWORD thread = GetCurrentThreadId();
+    ShownBox shown = {thread, nullptr, ShownBoxes};
+    ShownBoxes = &shown;
+    HHOOK hook = SetWindowsHookExA(WH_CBT, NoteShownBox, nullptr, thread);
     DisableThreadWindows();
     // After the disabling, which spared the foreground window.
     HWND owner = FindMessageOwner();
     const int32_t result = MessageBoxA(owner, text, title, flags);
     RestoreThreadWindows();
+    if (hook) UnhookWindowsHookEx(hook);
+    ShownBoxes = shown.outer;
     return result;
 }

@@ -16,10 +16,10 @@ extern DynamicObjectList DisabledWindowList;
 
 // MessageBoxA's result (1 OK, 6 Yes, 7 No...), 0 when no box was shown.
 int32_t ShowMessage(const char* title, const char* text, UINT flags = MB_OK);
-// Ends every dialog box of the calling thread (a message box is one: the system's
-// dialog class), unanswered: each ShowMessage under way returns 0 once its box's
-// loop sees the end (at its next message). For an end that leaves no time for
-// answers, such as the session's.
+// Ends every box that a ShowMessage call of the calling thread has open, unanswered:
+// each such call returns 0 once its box's loop sees the end (at its next message).
+// Any other dialog of the thread (the host program's own) is left as it is. For an
+// end that leaves no time for answers, such as the session's.
 void EndMessageBoxes();
 // Disables and remembers the calling thread's visible, enabled top-level windows
 // except the foreground window. A window for which no node can be had is left enabled.

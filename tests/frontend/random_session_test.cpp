@@ -1,11 +1,13 @@
 // A seeded random session of real input on the window: LIST, row selections,
 // PAUSE, RESUME and KILL (answered Yes or No), double clicks, Tab and Shift+Tab,
 // children killed, paused and resumed from outside (all their threads, or one),
-// new ones started, and the window closed (keeping what it paused paused, with a
-// second close request left behind) and opened again by a new Main. After every
-// step the children's threads' suspend counts, their rows' status and the enabled
-// buttons are checked against a small model of what the window must have done:
-// after LIST and after each command a row shows its process's state.
+// new ones started (some holding a thread of their own suspended), and the window
+// closed (keeping what it paused paused, with a second close request left behind)
+// or ended with the session, and opened again by a new Main. After every step the
+// children's threads' suspend counts, their rows' status and the enabled buttons
+// are checked against a small model of what the window must have done: after LIST
+// and after each command a row shows its process's state, and the window's own
+// resumes lower only what its pauses raised.
 //
 // It runs twice: on the real kelvor.dll, which pauses and resumes by the
 // process-wide calls, and on the Main linked into this program with those calls'
@@ -46,28 +48,53 @@ enum class Life { Live, EndedByWindow, EndedOutside };
 struct Child {
     std::unique_ptr<CountingChild> process = std::make_unique<CountingChild>();
     Life life = Life::Live;
-    std::vector<DWORD> threads;  // its threads, as they were once it counted
-    std::vector<int> suspended;  // each thread's suspend count, whoever raised it
-    bool pausedByWindow = false; // paused by the open window and not resumed by it since
-    int row = -1;                // its row since the last LIST; -1 when it has none
-    std::string status;          // what its row must show
+    std::vector<DWORD> threads; // its threads, as they were once it counted
+    std::vector<int> own;       // each thread's suspend count as the child keeps it itself
+    std::vector<int> suspended; // each thread's suspend count, whoever raised it
+    std::vector<int> pausedAt;  // each thread's count right after the window's pause; 0 none
+    int row = -1;               // its row since the last LIST; -1 when it has none
+    std::string status;         // what its row must show
 
-    bool Start() {
-        if (!process->Start(CHILD_THREADS)) return false;
+    // With held, the child holds a thread of its own suspended.
+    bool Start(bool held) {
+        if (!process->Start(CHILD_THREADS, 0, held ? CountingChild::HELD_THREAD : 0)) return false;
         threads = ThreadIdsOf(process->id());
-        suspended.assign(threads.size(), 0);
-        return !threads.empty();
+        for (DWORD thread : threads)
+            own.push_back(SuspendCountOf(thread));
+        suspended = own;
+        pausedAt.assign(threads.size(), 0);
+        return threads.size() == CHILD_THREADS + 1u + held;
     }
-    bool AnyHeld() const {
-        return std::any_of(suspended.begin(), suspended.end(), [](int n) { return n > 0; });
-    }
+    // Every thread suspended beyond what the child holds itself.
     bool AllHeld() const {
-        return std::all_of(suspended.begin(), suspended.end(), [](int n) { return n > 0; });
+        for (size_t t = 0; t < threads.size(); ++t)
+            if (suspended[t] == 0) return false;
+        return true;
+    }
+    bool AnyHeldFromOutside() const {
+        for (size_t t = 0; t < threads.size(); ++t)
+            if (suspended[t] > own[t]) return true;
+        return false;
+    }
+    // The window's pause still holds a thread: one is at or above what it left it at.
+    bool PausedHere() const {
+        for (size_t t = 0; t < threads.size(); ++t)
+            if (pausedAt[t] > 0 && suspended[t] >= pausedAt[t]) return true;
+        return false;
     }
     // Every thread suspended once more, or resumed once (a count of 0 stays 0).
     void SuspendAll(bool suspend) {
         for (int& n : suspended)
             n = suspend ? n + 1 : std::max(0, n - 1);
+    }
+    // What the window's close (Yes) and the session's end do: each thread lowered by
+    // one while it is still at or above what the window's pause left it at, never
+    // below what it was before that pause; then the pause is forgotten.
+    void UndoWindowPause(bool undo) {
+        for (size_t t = 0; t < threads.size(); ++t) {
+            if (undo && pausedAt[t] > 0 && suspended[t] >= pausedAt[t]) --suspended[t];
+            pausedAt[t] = 0;
+        }
     }
 };
 
@@ -75,16 +102,16 @@ bool IsLive(const Child& child) {
     return child.life == Life::Live;
 }
 
-// What a user sees in the Status column: "PAUSE" while the process counts nothing
-// (every thread is held, whoever holds it), and for a process that this window
-// paused, while it is not all running again (a thread is still held).
+// What a user sees in the Status column: "PAUSE" while every thread is held, whoever
+// holds it, and for a process that this window paused while its pause still holds
+// a thread.
 std::string RealStatus(const Child& child) {
-    return child.AllHeld() || (child.pausedByWindow && child.AnyHeld()) ? "PAUSE" : "RUN";
+    return child.AllHeld() || child.PausedHere() ? "PAUSE" : "RUN";
 }
 
 // Paused by the window and still paused: the window asks about it when it closes.
 bool LeftPaused(const Child& child) {
-    return IsLive(child) && child.pausedByWindow && child.AnyHeld();
+    return IsLive(child) && child.PausedHere();
 }
 
 unsigned SessionSeed() {
@@ -161,8 +188,9 @@ class RandomSession : public ::testing::TestWithParam<Way> {
     // What PAUSE or RESUME does to a live child in the model: every thread's count
     // raised or lowered by one, and the row shows the state after it.
     void PauseOrResume(Child& child, bool pause) {
-        child.pausedByWindow = pause;
         child.SuspendAll(pause);
+        for (size_t t = 0; t < child.threads.size(); ++t)
+            child.pausedAt[t] = pause ? child.suspended[t] : 0;
         child.status = RealStatus(child);
     }
 
@@ -186,6 +214,8 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         if (clicks < 0) return "the click was not taken";
         if (!enabled) return clicks == 0 ? "" : "a disabled button took a click";
         const bool gone = child->life == Life::EndedOutside;
+        // A process that is gone is refused before any question.
+        if (button == BTN_KILL && gone) return AnswerBox("ERROR: can not kill process!", IDOK);
         if (button == BTN_KILL) {
             // No is the default answer: Enter gives it.
             const int answer = Pick(3);
@@ -194,7 +224,6 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             std::string problem =
                 AnswerBox("KILL:counting_child.exe", yes ? IDYES : IDNO, answer == 2);
             if (!problem.empty() || !yes) return problem;
-            if (gone) return AnswerBox("ERROR: can not kill process!", IDOK);
             child->life = Life::EndedByWindow;
             child->status = "KILL";
             return "";
@@ -229,15 +258,18 @@ class RandomSession : public ::testing::TestWithParam<Way> {
 
     // Suspends or resumes a live child's threads behind the window's back, every
     // one or a single one; its row shows the change only after the next LIST or
-    // command.
+    // command. A thread that the child holds itself is never resumed from outside
+    // below its own count (it would run and end).
     std::string FromOutside(bool pause, bool oneThread) {
         std::vector<int> eligible;
         for (int i : Matching(IsLive)) {
             const Child& c = children[i];
-            const bool fits = pause ? *std::max_element(c.suspended.begin(), c.suspended.end()) <
-                                          MAX_OUTSIDE_PAUSES
-                                    : c.AnyHeld();
-            if (fits) eligible.push_back(i);
+            bool fits = true;
+            for (size_t t = 0; t < c.threads.size(); ++t) {
+                fits &= pause ? c.suspended[t] - c.own[t] < MAX_OUTSIDE_PAUSES
+                              : oneThread || c.own[t] == 0 || c.suspended[t] > c.own[t];
+            }
+            if (fits && (pause || c.AnyHeldFromOutside())) eligible.push_back(i);
         }
         if (eligible.empty()) {
             history.push_back("(nothing to do)");
@@ -254,7 +286,7 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         // One thread that is held: as another tool or a debugger lets one go.
         std::vector<size_t> held;
         for (size_t t = 0; t < child.threads.size(); ++t)
-            if (child.suspended[t] > 0) held.push_back(t);
+            if (child.suspended[t] > child.own[t]) held.push_back(t);
         const size_t t = held[Pick(static_cast<int>(held.size()))];
         history.push_back(name + ": thread " + std::to_string(t) + " resumed from outside");
         HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, child.threads[t]);
@@ -281,21 +313,46 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             if (!problem.empty()) return problem;
         }
         if (session->WaitMainReturn() != 1) return "Main did not return 1";
-        for (Child& child : children) {
-            if (resume && LeftPaused(child)) child.SuspendAll(false);
-            child.pausedByWindow = false;
-            child.row = -1;
-        }
-        selected = -1;
+        Forget(resume);
         return "";
     }
 
-    // The window closed twice over (No to the question) and a new Main opened: the
-    // processes that the old one paused stay paused, the new one has no rows yet,
-    // and no close request of the old one ends it.
+    // The window has gone: what it paused is undone or left, and no row is left.
+    void Forget(bool undo) {
+        for (Child& child : children) {
+            child.UndoWindowPause(undo && IsLive(child));
+            child.row = -1;
+        }
+        selected = -1;
+    }
+
+    // The session ends under the window, wherever it is (a box may be open): every
+    // pause of the window is undone without a question and Main returns.
+    std::string EndSession() {
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutA(session->window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000,
+                                 &answer) ||
+            answer != TRUE) {
+            return "the window did not let the session end";
+        }
+        if (!SendMessageTimeoutA(session->window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000,
+                                 &answer)) {
+            return "the window did not take the session's end";
+        }
+        if (session->WaitMainReturn() != 1) return "Main did not return 1";
+        Forget(true);
+        return "";
+    }
+
+    // The window closed twice over (No to the question), or ended with the session,
+    // and a new Main opened: the processes that the old one paused stay paused (or
+    // are resumed by the session's end), the new one has no rows yet, and no close
+    // request of the old one ends it.
     std::string Reopen() {
-        history.push_back("close twice, No, and a new window");
-        std::string problem = CloseWindow(false, true);
+        const bool sessionEnds = Pick(2) == 0;
+        history.push_back(sessionEnds ? "the session ends, and a new window"
+                                      : "close twice, No, and a new window");
+        std::string problem = sessionEnds ? EndSession() : CloseWindow(false, true);
         if (!problem.empty()) return problem;
         return StartWindow() ? "" : "the new window did not open";
     }
@@ -346,9 +403,13 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             return "";
         case 15:
             if (static_cast<int>(live.size()) >= MAX_LIVE_CHILDREN) break;
-            history.push_back("child " + std::to_string(children.size()) + " started");
-            children.emplace_back();
-            return children.back().Start() ? "" : "the child did not start";
+            {
+                const bool held = Pick(2) == 0;
+                history.push_back("child " + std::to_string(children.size()) + " started" +
+                                  (held ? ", holding a thread of its own" : ""));
+                children.emplace_back();
+                return children.back().Start(held) ? "" : "the child did not start";
+            }
         case 16: {
             const bool back = Pick(2) == 0;
             history.push_back(back ? "Shift+Tab" : "Tab");
@@ -401,7 +462,7 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             if (!IsLive(child)) continue;
             if (const std::string problem = CountsDiffer(child); !problem.empty())
                 return name + problem;
-            if (!child.AnyHeld() && !process.AllCount()) return name + "does not count";
+            if (!child.AnyHeldFromOutside() && !process.AllCount()) return name + "does not count";
         }
         return "";
     }
@@ -451,8 +512,8 @@ class RandomSession : public ::testing::TestWithParam<Way> {
 
 TEST_P(RandomSession, EveryClickActsOnceAndRowsShowTheRealState) {
     children.resize(2);
-    for (Child& child : children)
-        ASSERT_TRUE(child.Start());
+    for (size_t i = 0; i < children.size(); ++i)
+        ASSERT_TRUE(children[i].Start(i == 1));
     for (int step = 1; step <= STEPS; ++step) {
         std::string problem = Step();
         if (problem.empty()) problem = Check();

@@ -120,8 +120,7 @@ TEST(ModuleShutdown, UnloadingResumesWhatTheWindowLeftPaused) {
     {
         ModuleScope module;
         HANDLE process = child.process().handle();
-        ASSERT_TRUE(PauseProcess(process, child.id()));
-        NotePaused({child.id(), HandleCreationTime(process)});
+        ASSERT_TRUE(PauseAndNote(process, {child.id(), HandleCreationTime(process)}));
     } // detach as FreeLibrary runs it, the process going on
     EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
     EXPECT_TRUE(child.AllCount());

@@ -114,13 +114,10 @@ TEST_P(PausingAChild, TwoPausesNeedTwoResumes) {
 
 TEST_P(PauseResume, AThreadTheProcessHoldsItselfStaysHeldOnce) {
     CountingChild child;
-    ASSERT_TRUE(child.Start(COUNTING_THREADS, 0, true));
+    ASSERT_TRUE(child.Start(COUNTING_THREADS, 0, CountingChild::HELD_THREAD));
     // The counting threads, the main thread and the one the child holds.
-    std::vector<DWORD> threads;
-    ASSERT_TRUE(WaitUntil([&] {
-        threads = ThreadIdsOf(child.id());
-        return threads.size() == COUNTING_THREADS + 2;
-    }));
+    const std::vector<DWORD> threads = ThreadIdsOf(child.id());
+    ASSERT_EQ(threads.size(), COUNTING_THREADS + 2u);
     std::vector<int> before;
     for (DWORD thread : threads)
         before.push_back(SuspendCountOf(thread));

@@ -1,13 +1,18 @@
 // Child program for the pause and resume tests. Arguments: the id of the
 // process to outlive no longer, the name of a shared CounterBoard mapping, the
-// number of counting threads, optionally a lifetime in ms and, optionally, "held"
-// for one more thread that the child starts suspended and never lets go. Each thread
-// counts in its own slot of the board. Without a lifetime the threads count for
-// ever; with one, each slot is a chain of short-lived threads: a thread counts
-// for that long, starts its successor and ends, so the process keeps starting
-// threads. threadsStarted counts every thread started. The main thread waits
-// for the parent to end and then exits with 3.
+// number of counting threads, optionally a lifetime in ms and extras: "held" for
+// one more thread that the child starts suspended and never lets go, "ended" for a
+// thread started suspended and terminated, whose handle the child keeps (the
+// system still lists it to a walk of the process's threads), "limited" for a
+// process that grants others only limited query access (its own security
+// descriptor). Each counting thread counts in its own slot of the board. Without a
+// lifetime the threads count for ever; with one, each slot is a chain of
+// short-lived threads: a thread counts for that long, starts its successor and
+// ends, so the process keeps starting threads. threadsStarted counts every thread
+// started; ready is set once all is in place. The main thread waits for the parent
+// to end and then exits with 3.
 #include <windows.h>
+#include <aclapi.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -34,6 +39,25 @@ static DWORD WINAPI Count(void* slot) {
     return 0;
 }
 
+// Grants everyone only limited query access and waiting on the process; handles
+// opened before keep their access.
+static bool GrantOnlyLimitedAccess() {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
+        return false;
+    char buffer[256];
+    auto* acl = reinterpret_cast<ACL*>(buffer);
+    const bool granted =
+        InitializeAcl(acl, sizeof buffer, ACL_REVISION) &&
+        AddAccessAllowedAce(acl, ACL_REVISION, PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE,
+                            everyone) &&
+        SetSecurityInfo(GetCurrentProcess(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, acl, nullptr) == ERROR_SUCCESS;
+    FreeSid(everyone);
+    return granted;
+}
+
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
     HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, strtoul(argv[1], nullptr, 10));
@@ -49,10 +73,19 @@ int main(int argc, char** argv) {
         if (!thread) return 2;
         CloseHandle(thread);
     }
-    if (argc > 5 && strcmp(argv[5], "held") == 0 &&
-        !CreateThread(nullptr, 0, NeverRuns, nullptr, CREATE_SUSPENDED, nullptr)) {
-        return 2;
+    for (int i = 5; i < argc; ++i) {
+        HANDLE extra = nullptr;
+        if (strcmp(argv[i], "held") == 0 || strcmp(argv[i], "ended") == 0) {
+            extra = CreateThread(nullptr, 0, NeverRuns, nullptr, CREATE_SUSPENDED, nullptr);
+            if (!extra) return 2;
+        }
+        if (strcmp(argv[i], "ended") == 0 &&
+            (!TerminateThread(extra, 0) || WaitForSingleObject(extra, 5000) != WAIT_OBJECT_0)) {
+            return 2;
+        }
+        if (strcmp(argv[i], "limited") == 0 && !GrantOnlyLimitedAccess()) return 2;
     }
+    InterlockedExchange(&Board->ready, 1);
     WaitForSingleObject(parent ? parent : GetCurrentThread(), INFINITE);
     return 3;
 }

@@ -83,7 +83,7 @@ CountingChild::~CountingChild() {
     if (mapping_) CloseHandle(mapping_);
 }
 
-bool CountingChild::Start(int threads, DWORD lifetimeMs, bool held) {
+bool CountingChild::Start(int threads, DWORD lifetimeMs, unsigned extras) {
     char name[64];
     static int serial = 0;
     snprintf(name, sizeof(name), "kelvor-counters-%lu-%d", GetCurrentProcessId(), ++serial);
@@ -93,13 +93,13 @@ bool CountingChild::Start(int threads, DWORD lifetimeMs, bool held) {
     board_ = static_cast<CounterBoard*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 0));
     if (!board_) return false;
     threads_ = threads;
-    char arguments[96];
-    snprintf(arguments, sizeof(arguments), "%s %d %lu%s", name, threads, lifetimeMs,
-             held ? " held" : "");
+    char arguments[128];
+    snprintf(arguments, sizeof(arguments), "%s %d %lu%s%s%s", name, threads, lifetimeMs,
+             extras & HELD_THREAD ? " held" : "", extras & ENDED_THREAD ? " ended" : "",
+             extras & LIMITED_ACCESS ? " limited" : "");
     if (!child_.Start("counting_child.exe", arguments)) return false;
-    if (!WaitUntil([&] { return board_->threadsStarted >= threads || child_.WaitForExit(0); },
-                   10000) ||
-        board_->threadsStarted < threads) {
+    if (!WaitUntil([&] { return board_->ready || child_.WaitForExit(0); }, 10000) ||
+        !board_->ready) {
         return false;
     }
     return AllCount();

@@ -49,11 +49,17 @@ class CountingChild {
     CountingChild(const CountingChild&) = delete;
     CountingChild& operator=(const CountingChild&) = delete;
 
+    // What the child has beside its counting threads.
+    enum Extras : unsigned {
+        NONE = 0,
+        HELD_THREAD = 1,    // a thread it started suspended and never lets go
+        ENDED_THREAD = 2,   // a thread started suspended and terminated, its handle kept
+        LIMITED_ACCESS = 4, // it grants others only limited query access
+    };
     // Starts the child with threads counting threads and waits until every one counts.
     // With a lifetime, each of them is a chain of threads instead: every thread counts
-    // for lifetimeMs, starts its successor and ends. With held, the child also starts
-    // one thread suspended, which it never lets go.
-    bool Start(int threads, DWORD lifetimeMs = 0, bool held = false);
+    // for lifetimeMs, starts its successor and ends.
+    bool Start(int threads, DWORD lifetimeMs = 0, unsigned extras = NONE);
     ChildProcess& process() { return child_; }
     DWORD id() const { return child_.id(); }
     // True once every counter has moved on from its value at the call.

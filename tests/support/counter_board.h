@@ -7,6 +7,7 @@
 constexpr int COUNTER_BOARD_MAX_THREADS = 16;
 
 struct CounterBoard {
+    volatile LONG ready; // set once every thread has started and the extras are in place
     volatile LONG threadsStarted;
     volatile LONG counters[COUNTER_BOARD_MAX_THREADS];
 };

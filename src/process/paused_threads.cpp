@@ -1,0 +1,72 @@
+#include "process/paused_threads.h"
+
+#include "process/thread_state.h"
+#include "runtime/module_state.h"
+
+// Entries of a list's first block; each further block is twice as large.
+constexpr intptr_t FIRST_CAPACITY = 16;
+
+bool KeepPausedThread(PausedThreads& threads, HANDLE thread, ULONG count) {
+    if (threads.count == threads.capacity) {
+        const intptr_t capacity = threads.capacity ? 2 * threads.capacity : FIRST_CAPACITY;
+        void* grown = GrowHeapBlock(MainHeap, threads.entries,
+                                    static_cast<SIZE_T>(capacity) * sizeof(PausedThread));
+        if (!grown) return false;
+        threads.entries = static_cast<PausedThread*>(grown);
+        threads.capacity = capacity;
+    }
+    threads.entries[threads.count++] = {thread, count};
+    return true;
+}
+
+void ClosePausedThreads(PausedThreads& threads) {
+    for (intptr_t i = 0; i < threads.count; ++i)
+        CloseHandle(threads.entries[i].thread);
+    threads.count = 0;
+}
+
+void FreePausedThreads(PausedThreads& threads) {
+    ClosePausedThreads(threads);
+    if (threads.entries && MainHeap) HeapFree(MainHeap, 0, threads.entries);
+    threads = PausedThreads{};
+}
+
+// True while the pause still holds the thread: it has not ended, and it is at or
+// above the count that the pause left it at, or its count cannot be read.
+static bool StillPaused(const PausedThread& paused) {
+    if (HasEnded(paused.thread)) return false;
+    const LONG count = ThreadSuspendCount(paused.thread);
+    return count < 0 || static_cast<ULONG>(count) >= paused.count;
+}
+
+bool AnyStillPaused(const PausedThreads& threads) {
+    for (intptr_t i = 0; i < threads.count; ++i) {
+        if (StillPaused(threads.entries[i])) return true;
+    }
+    return false;
+}
+
+constexpr DWORD FAILED = static_cast<DWORD>(-1);
+
+// Lowers the thread by one if it is still at or above its count.
+static bool Undo(const PausedThread& paused) {
+    if (HasEnded(paused.thread)) return true;
+    const LONG count = ThreadSuspendCount(paused.thread);
+    if (count >= 0) {
+        return static_cast<ULONG>(count) < paused.count || ResumeThread(paused.thread) != FAILED;
+    }
+    // Where the count cannot be read, SuspendThread tells it (the count before the
+    // call); that suspension is taken back at once, with the pause's own while the
+    // thread still holds it.
+    const DWORD before = SuspendThread(paused.thread);
+    if (before == FAILED) return HasEnded(paused.thread);
+    ResumeThread(paused.thread);
+    return before < paused.count || ResumeThread(paused.thread) != FAILED;
+}
+
+bool UndoPause(const PausedThreads& threads) {
+    bool undone = true;
+    for (intptr_t i = 0; i < threads.count; ++i)
+        undone &= Undo(threads.entries[i]);
+    return undone;
+}

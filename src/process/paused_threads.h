@@ -1,0 +1,42 @@
+// The threads that one pause suspended, each held open with its suspend count
+// right after the pause: what the pause did, so that it can be undone exactly. A
+// thread that the program, a debugger or another tool holds suspended stays held
+// when the pause is undone, and one lowered from outside since is not lowered again.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include "process/process_api.h"
+
+// The access a paused thread is held with: to lower its count, to read it, and to
+// tell whether the thread has ended. (Where the system knows no limited query
+// access, before Vista, a thread is held without it and its count is not read.)
+constexpr DWORD PAUSED_THREAD_ACCESS = THREAD_SUSPEND_RESUME | THREAD_STATE_ACCESS;
+
+struct PausedThread {
+    HANDLE thread; // held with PAUSED_THREAD_ACCESS (or without the limited query)
+    ULONG count;   // its suspend count right after the pause
+};
+
+// One pause's threads, in MainHeap; all zero before the first.
+struct PausedThreads {
+    PausedThread* entries;
+    intptr_t count;
+    intptr_t capacity;
+};
+
+// Adds a thread, taking its handle over; false, leaving the handle to the caller and
+// the list as it was, when no memory can be had.
+bool KeepPausedThread(PausedThreads& threads, HANDLE thread, ULONG count);
+// Closes every thread's handle and empties the list; its block stays for reuse.
+void ClosePausedThreads(PausedThreads& threads);
+// Closes every handle and gives the block back; the list is all zero afterwards.
+void FreePausedThreads(PausedThreads& threads);
+// True while a thread that has not ended is still at or above its count, or its
+// count cannot be read: the pause still holds it.
+bool AnyStillPaused(const PausedThreads& threads);
+// Undoes the pause: lowers by one each thread still at or above its count, never
+// one below it. Allocates nothing. False when a thread that still runs could not
+// be lowered.
+bool UndoPause(const PausedThreads& threads);
