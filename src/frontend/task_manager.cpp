@@ -164,13 +164,13 @@ static void ResumeRow(intptr_t row) {
 
 // KILL: asks first, with No as the default answer (Enter pressed by habit must not
 // end a process), and terminates the process held since before the question. A row
-// whose process cannot be held (it has ended, or its id names another process now),
-// or a process whose end would stop the system, is refused before any question: one
+// whose process has ended or cannot be held (its id names another process now), or
+// a process whose end would stop the system, is refused before any question: one
 // Yes must not lose every program's work.
 static void KillRow(intptr_t row) {
     constexpr const char* error = "ERROR: can not kill process!";
     RowProcess held(row, KILL_ACCESS);
-    if (!held.held() || IsCriticalProcess(held.process())) {
+    if (!held.held() || HasProcessEnded(held.process()) || IsCriticalProcess(held.process())) {
         AskUser(error, MB_OK);
         return;
     }

@@ -1,5 +1,6 @@
 #include "process/actions.h"
 
+#include "process/identity.h"
 #include "process/process_api.h"
 #include "process/thread_state.h"
 
@@ -224,8 +225,7 @@ bool PauseProcess(HANDLE process, uint32_t processId, PausedThreads* record) {
 bool ResumeProcess(HANDLE process, uint32_t processId) {
     if (HasProcessWideCalls() && ProcessApi.ntResumeProcess(process) >= 0) {
         // An ended process that the handle keeps has no thread left to resume.
-        DWORD exitCode = 0;
-        return GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+        return !HasProcessEnded(process);
     }
     bool resumed = false;
     WalkThreadsOf(processId, [&](DWORD threadId) {
@@ -249,7 +249,5 @@ bool IsCriticalProcess(HANDLE process) {
 
 bool KillProcess(HANDLE process, uint32_t exitCode) {
     // One that ended while the question was open has nothing left to kill.
-    DWORD running = 0;
-    if (GetExitCodeProcess(process, &running) && running != STILL_ACTIVE) return false;
-    return TerminateProcess(process, exitCode) != FALSE;
+    return !HasProcessEnded(process) && TerminateProcess(process, exitCode) != FALSE;
 }

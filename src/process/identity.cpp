@@ -80,3 +80,8 @@ HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access) {
 void ReleaseProcess(HANDLE process) {
     if (process) CloseHandle(process);
 }
+
+bool HasProcessEnded(HANDLE process) {
+    DWORD exitCode = 0;
+    return GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE;
+}

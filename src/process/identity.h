@@ -22,3 +22,6 @@ uint64_t HandleCreationTime(HANDLE process);
 HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access = 0);
 // Lets go of a process that HoldProcess returned.
 void ReleaseProcess(HANDLE process);
+// True when the process, open with any query access, has ended: a handle (to it or
+// to one of its threads) keeps an ended process, and its id, from going.
+bool HasProcessEnded(HANDLE process);

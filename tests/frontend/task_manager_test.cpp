@@ -409,10 +409,18 @@ TEST_F(TaskManager, PauseResumeAndKillFollowTheSelectedRow) {
 }
 
 TEST_F(TaskManager, ListShowsAPausedProcessPausedUntilItIsResumed) {
+    // Beside it, one that grants only limited access, paused from outside: its
+    // threads are read in a thread snapshot, since its handle cannot walk them.
+    CountingChild limited;
+    ASSERT_TRUE(limited.Start(1, 0, CountingChild::LIMITED_ACCESS));
+    ASSERT_EQ(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, limited.id()), nullptr);
+    ASSERT_TRUE(SuspendEveryThread(limited.id(), true));
     ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
     PauseRow(row);
 
     ASSERT_TRUE(session.PressList());
+    EXPECT_EQ(session.Cell(session.RowOfProcess(limited.id()), COL_STATUS), "PAUSE");
+    ASSERT_TRUE(SuspendEveryThread(limited.id(), false));
     row = session.RowOfProcess(child.id());
     ASSERT_GE(row, 0);
     EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
@@ -601,6 +609,11 @@ TEST_F(TaskManager, ClosingAsksToResumeWhatTheWindowPaused) {
     EXPECT_EQ(CloseAnsweringResume(again, IDNO), 1);
     for (DWORD thread : ThreadIdsOf(child.id()))
         EXPECT_EQ(SuspendCountOf(thread), 1) << "thread " << thread;
+    // And forgets them: the next window has nothing to ask about.
+    TaskManagerSession third;
+    ASSERT_TRUE(third.Start());
+    EXPECT_EQ(third.Close(), 1);
+    EXPECT_TRUE(EveryThreadSuspended(child.id(), 1));
 }
 
 TEST_F(TaskManager, ACloseRequestUnderABoxClosesTheWindowOnceTheBoxIsAnswered) {
@@ -706,16 +719,63 @@ TEST_F(TaskManager, AProcessPausedHereStaysPausedWhileAnyThreadIsHeld) {
     CloseHandle(held);
 }
 
+TEST_F(TaskManager, APauseLoweredFromOutsideIsUndoneNoFurther) {
+    ASSERT_EQ(session.Close(), 1); // each case opens its own window
+    // The child's threads are lowered from outside, every one once, after PAUSE: its
+    // own pause, or one that has ended, is not the window's.
+    struct Case {
+        const char* name;
+        unsigned extras;
+        bool sessionEnds; // else the window is closed
+    } cases[] = {
+        {"a thread it holds itself, closed", CountingChild::HELD_THREAD, false},
+        {"a thread it holds itself, the session ends", CountingChild::HELD_THREAD, true},
+        {"an ended thread, closed", CountingChild::ENDED_THREAD, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CountingChild child;
+        ASSERT_TRUE(child.Start(2, 0, c.extras));
+        const std::vector<DWORD> threads = ThreadIdsOf(child.id());
+        std::vector<int> own;
+        for (DWORD thread : threads)
+            own.push_back(SuspendCountOf(thread));
+        TaskManagerSession window;
+        ASSERT_TRUE(window.Start());
+        ASSERT_TRUE(window.PressList());
+        ASSERT_TRUE(window.ClickRow(window.RowOfProcess(child.id())));
+        ASSERT_TRUE(window.ClickControl(window.button(BTN_PAUSE)));
+        ASSERT_TRUE(SuspendEveryThread(child.id(), false));
+        ASSERT_TRUE(window.PressList());
+        EXPECT_EQ(window.Cell(window.RowOfProcess(child.id()), COL_STATUS), "RUN");
+        DWORD_PTR answer = 0;
+        if (c.sessionEnds) {
+            ASSERT_TRUE(SendMessageTimeoutA(window.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL,
+                                            10000, &answer));
+            EXPECT_EQ(window.WaitMainReturn(), 1);
+        } else {
+            EXPECT_EQ(window.Close(), 1); // no question: nothing is paused here any more
+        }
+        for (size_t i = 0; i < threads.size(); ++i)
+            EXPECT_EQ(SuspendCountOf(threads[i]), own[i]) << "thread " << threads[i];
+        EXPECT_TRUE(child.AllCount());
+    }
+}
+
 TEST(TaskManagerHost, AHostThatEndsUnderTheWindowResumesWhatItPaused) {
-    CountingChild child;
-    ASSERT_TRUE(child.Start(2));
-    // The host pauses the child from its window, then ends from its main thread.
-    ChildProcess host;
-    ASSERT_TRUE(host.Start("exiting_host.exe", std::to_string(child.id()).c_str()));
-    ASSERT_TRUE(host.WaitForExit(60000));
-    ASSERT_EQ(host.ExitCode(), 0u) << "the host did not pause the child";
-    EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
-    EXPECT_TRUE(child.AllCount());
+    // The second child grants only limited access: it is paused thread by thread.
+    for (unsigned extras : {0u, unsigned(CountingChild::LIMITED_ACCESS)}) {
+        SCOPED_TRACE(extras ? "limited access" : "full access");
+        CountingChild child;
+        ASSERT_TRUE(child.Start(2, 0, extras));
+        // The host pauses the child from its window, then ends from its main thread.
+        ChildProcess host;
+        ASSERT_TRUE(host.Start("exiting_host.exe", std::to_string(child.id()).c_str()));
+        ASSERT_TRUE(host.WaitForExit(60000));
+        ASSERT_EQ(host.ExitCode(), 0u) << "the host did not pause the child";
+        EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
+        EXPECT_TRUE(child.AllCount());
+    }
 }
 
 // The window with the Main linked into this program, whose binding table takes
@@ -874,6 +934,40 @@ TEST_F(TaskManagerWithFakes, AProcessTheSystemMarksCriticalIsNeitherPausedNorKil
         EXPECT_TRUE(child.AllCount());
         EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
     }
+}
+
+// Main run by a host that has a modeless dialog of its own open on the same thread;
+// whether that dialog was still shown when Main returned.
+HWND HostDialog = nullptr;
+bool HostDialogShownAfterMain = false;
+INT_PTR CALLBACK HostDialogProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+int MainBesideAHostDialog() {
+    struct alignas(4) {
+        DLGTEMPLATE head;
+        WORD menu, windowClass, title;
+    } dialog = {};
+    dialog.head.style = WS_POPUP | WS_CAPTION | WS_VISIBLE;
+    dialog.head.cx = 100;
+    dialog.head.cy = 40;
+    HostDialog = CreateDialogIndirectParamA(nullptr, &dialog.head, nullptr, HostDialogProc, 0);
+    const int result = Main();
+    HostDialogShownAfterMain = IsWindowVisible(HostDialog) != FALSE;
+    DestroyWindow(HostDialog);
+    return result;
+}
+
+TEST_F(TaskManagerWithFakes, TheSessionsEndLeavesTheHostsOwnDialogsAlone) {
+    ASSERT_EQ(session.Close(), 1);
+    TaskManagerSession window;
+    ASSERT_TRUE(window.StartLinked(MainBesideAHostDialog));
+    ASSERT_NE(HostDialog, nullptr);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(
+        SendMessageTimeoutA(window.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer));
+    EXPECT_EQ(window.WaitMainReturn(), 1);
+    EXPECT_TRUE(HostDialogShownAfterMain);
 }
 
 BOOL WINAPI OnlyIdZero(DWORD* ids, DWORD, DWORD* written) {

@@ -84,9 +84,11 @@ class PausingAChild : public PauseResume {
 };
 INSTANTIATE_TEST_SUITE_P(, PausingAChild, ::testing::Values(Way::ProcessWide, Way::SnapshotWalks),
                          WayName);
-// What the walks alone do.
+// What the walks alone do, and what the process-wide calls alone do.
 class WalkingAChild : public PausingAChild {};
 INSTANTIATE_TEST_SUITE_P(, WalkingAChild, ::testing::Values(Way::SnapshotWalks), WayName);
+class PausingAsAWhole : public PausingAChild {};
+INSTANTIATE_TEST_SUITE_P(, PausingAsAWhole, ::testing::Values(Way::ProcessWide), WayName);
 
 TEST_P(PausingAChild, PauseStopsEveryThreadAndResumeRestartsThem) {
     EXPECT_TRUE(Pause());
@@ -185,6 +187,74 @@ TEST_P(PausingAChild, APauseThatCannotStopEveryThreadIsUndone) {
     ExpectSuspendCounts(child.id(), 0);
     EXPECT_TRUE(child.AllCount());
     OpenThreadFailures.clear();
+}
+
+// The process-wide calls as a busy system can leave them, through their slots.
+NtSuspendProcessFn SavedNtSuspendProcess;
+LONG WINAPI SuspendingNothing(HANDLE) {
+    return 0;
+}
+// Suspends the process, then lets its newest thread go, as if it had been started
+// during the call.
+LONG WINAPI SuspendingAllButTheNewest(HANDLE process) {
+    const LONG status = SavedNtSuspendProcess(process);
+    HANDLE thread = nullptr, next = nullptr;
+    while (SavedNtGetNextThread(process, thread, THREAD_SUSPEND_RESUME, 0, 0, &next) >= 0) {
+        if (thread) CloseHandle(thread);
+        thread = next;
+    }
+    ResumeThread(thread);
+    CloseHandle(thread);
+    return status;
+}
+// Lets the first thread go at the start of every walk: each look finds one running.
+LONG WINAPI WakingTheFirstThread(HANDLE process, HANDLE thread, ACCESS_MASK access,
+                                 ULONG attributes, ULONG flags, HANDLE* next) {
+    const LONG status = SavedNtGetNextThread(process, thread, access, attributes, flags, next);
+    if (!thread && status >= 0) ResumeThread(*next);
+    return status;
+}
+LONG WINAPI ResumingNothing(HANDLE) {
+    return LONG(0xC0000022); // STATUS_ACCESS_DENIED
+}
+
+TEST_P(PausingAsAWhole, TheLooksCompleteASuspensionThatLeftThreadsRunningOrUndoIt) {
+    SavedNtSuspendProcess = saved.saved().ntSuspendProcess;
+    SavedNtGetNextThread = saved.saved().ntGetNextThread;
+    struct Case {
+        const char* name;
+        NtSuspendProcessFn suspend;
+        NtGetNextThreadFn next;
+        bool paused;
+    } cases[] = {
+        {"the call suspended nothing", SuspendingNothing, SavedNtGetNextThread, true},
+        {"the newest thread escaped", SuspendingAllButTheNewest, SavedNtGetNextThread, true},
+        {"every look finds one running", SavedNtSuspendProcess, WakingTheFirstThread, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProcessApi.ntSuspendProcess = c.suspend;
+        ProcessApi.ntGetNextThread = c.next;
+        EXPECT_EQ(Pause(), c.paused);
+        ExpectSuspendCounts(child.id(), c.paused ? 1 : 0);
+        ProcessApi.ntGetNextThread = SavedNtGetNextThread;
+        if (c.paused) EXPECT_TRUE(Resume());
+        EXPECT_TRUE(child.AllCount());
+    }
+}
+
+TEST_P(PausingAsAWhole, AResumeThatFailsIsReportedAsFailed) {
+    ASSERT_TRUE(Pause());
+    // Refused as a whole, the threads are resumed one by one.
+    ProcessApi.ntResumeProcess = ResumingNothing;
+    ProcessApi.openThread = ScriptedOpenThread;
+    for (DWORD thread : ThreadIdsOf(child.id()))
+        OpenThreadFailures[thread] = {ERROR_ACCESS_DENIED, -1};
+    EXPECT_FALSE(Resume());
+    ExpectSuspendCounts(child.id(), 1);
+    OpenThreadFailures.clear();
+    EXPECT_TRUE(Resume());
+    ExpectSuspendCounts(child.id(), 0);
 }
 
 TEST_P(WalkingAChild, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
