@@ -164,13 +164,13 @@ static void ResumeRow(intptr_t row) {
 
 // KILL: asks first, with No as the default answer (Enter pressed by habit must not
 // end a process), and terminates the process held since before the question. A row
-// whose process has ended or cannot be held (its id names another process now), or
-// a process whose end would stop the system, is refused before any question: one
-// Yes must not lose every program's work.
+// whose process cannot be held (its id names another process now) or that KILL
+// must not end (it has ended, it hosts this window, or its end would stop the
+// system) is refused before any question: one Yes must not lose every program's work.
 static void KillRow(intptr_t row) {
     constexpr const char* error = "ERROR: can not kill process!";
     RowProcess held(row, KILL_ACCESS);
-    if (!held.held() || HasProcessEnded(held.process()) || IsCriticalProcess(held.process())) {
+    if (!held.held() || !MayKill(held.process(), held.identity().id)) {
         AskUser(error, MB_OK);
         return;
     }
@@ -199,6 +199,8 @@ void ListProcesses() {
     if (SnapshotProcessIds() != 0) {
         char number[DECIMAL_TEXT_SIZE];
         while (NextProcessEntry() != 0) {
+            // One that has ended since the snapshot no longer runs: it gets no row.
+            if (EntryHasEnded()) continue;
             ScratchMark mark;
             const uint32_t id = EntryProcessId();
             intptr_t row = CountRows(LIST_PROCESSES);
@@ -206,8 +208,10 @@ void ListProcesses() {
             FormatSigned(static_cast<int32_t>(id), number);
             SetCellText(LIST_PROCESSES, row, number, COL_HANDLE);
             SetCellText(LIST_PROCESSES, row, EntryProcessPath(), COL_FILE);
-            // Unsigned, so that a working set of 2 GiB or more is not shown as negative.
-            FormatUnsigned(EntryWorkingSet(), number);
+            // Unsigned, so that a working set of 2 GiB or more is not shown as negative;
+            // a figure that the counters capped says that the real one is larger.
+            const size_t digits = FormatUnsigned(EntryWorkingSet(), number);
+            if (EntryWorkingSetCapped()) CopyText(number + digits, sizeof number - digits, "+");
             SetCellText(LIST_PROCESSES, row, number, COL_MEMORY);
             // Read with the texts above, on the same handle, before them.
             const ProcessIdentity identity = {id, EntryCreationTime()};
@@ -229,6 +233,9 @@ void ListProcesses() {
 static void RunCommand(intptr_t control, const Selection& selection) {
     if (control == BTN_LIST) {
         ListProcesses();
+        // The old rows stayed on screen while LIST rebuilt them: a click or key made
+        // meanwhile was aimed at a row that is no longer where the user saw it.
+        DiscardQueuedInput();
         return;
     }
     const FittingCommands fits = CommandsFor(selection);

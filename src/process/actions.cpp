@@ -247,6 +247,11 @@ bool IsCriticalProcess(HANDLE process) {
            breaks != 0;
 }
 
+bool MayKill(HANDLE process, uint32_t processId) {
+    return !HasProcessEnded(process) && processId != GetCurrentProcessId() &&
+           !IsCriticalProcess(process);
+}
+
 bool KillProcess(HANDLE process, uint32_t exitCode) {
     // One that ended while the question was open has nothing left to kill.
     return !HasProcessEnded(process) && TerminateProcess(process, exitCode) != FALSE;

@@ -32,6 +32,11 @@ bool ResumeProcess(HANDLE process, uint32_t processId);
 // its end stops the system and a pause of it can hang the whole session. False
 // where the system does not say.
 bool IsCriticalProcess(HANDLE process);
+// True when a kill of the process, held on a handle with KILL_ACCESS, is to be
+// offered at all: it still runs, it is not the process that hosts the library (its
+// end would close the window unasked and leave what it paused frozen), and the
+// system does not mark it critical.
+bool MayKill(HANDLE process, uint32_t processId);
 // Terminates the process, held on a handle with KILL_ACCESS, with the exit code;
 // false when the system refuses or the process has ended already.
 bool KillProcess(HANDLE process, uint32_t exitCode);

@@ -19,17 +19,19 @@ static int32_t Cursor = 0;
 constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 // Size of the local name buffer: 255 characters and the terminator.
 constexpr DWORD NAME_BUFFER_SIZE = MAX_PROCESS_TEXT + 1;
-// Room for the full image path, so that the base name is found even when the path
-// itself is longer than a result may be.
+// Room for a whole name or path as the system gives it: the base name is found even
+// when the path is longer than a result may be, and a longer text is cut with a mark.
 constexpr DWORD IMAGE_PATH_SIZE = 1024;
 // First size of a tool-help table; it doubles when full.
 constexpr SIZE_T TABLE_STEP = 4096;
 
 // The current entry as read on one handle by the first query after the cursor moved.
 struct EntryRecord {
-    bool read; // false until a query reads the entry at the cursor
+    bool read;  // false until a query reads the entry at the cursor
+    bool ended; // it has ended, and nothing more was read
     uint64_t created;
-    size_t workingSet;
+    uint64_t workingSet;
+    bool workingSetCapped; // the counters could not tell more than workingSet
     RunState state;
     char name[NAME_BUFFER_SIZE];
     char path[NAME_BUFFER_SIZE];
@@ -78,6 +80,8 @@ class EntryHandle {
         if (!handle_) handle_ = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
         // Refused, rather than gone: the process runs but keeps its details.
         if (!handle_) refused_ = GetLastError() == ERROR_ACCESS_DENIED;
+        // Gone: its id names no process any more.
+        if (!handle_) gone_ = GetLastError() == ERROR_INVALID_PARAMETER;
     }
     ~EntryHandle() {
         if (handle_) CloseHandle(handle_);
@@ -87,28 +91,34 @@ class EntryHandle {
     HANDLE get() const { return handle_; }
     bool readsModules() const { return readsModules_; }
     bool refused() const { return refused_; }
+    // True when the process has ended: its id names none, or only one that a handle
+    // keeps from going.
+    bool ended() const { return gone_ || (handle_ && HasProcessEnded(handle_)); }
 
   private:
     HANDLE handle_ = nullptr;
     bool readsModules_ = false;
     bool refused_ = false;
+    bool gone_ = false;
 };
 
 using ModuleTextFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR text, DWORD size);
 
 // Reads a text about the process's module (its base name or its full path) into
-// text, terminated. The text is what the call wrote, up to its terminator: empty
-// when it wrote nothing, never longer than the buffer, and without a letter that
-// the call's own cut left in part (a call that cuts writes its terminator in the
-// last byte, right after the part).
+// text: what the call wrote, up to its terminator, empty when it wrote nothing.
+// It is read whole into a larger buffer first, so that a text longer than a result
+// may be is cut with a mark; a letter that the call's own cut left in part is
+// dropped (a call that cuts writes its terminator in the last byte, right after it).
 static void ReadModuleText(HANDLE process, HMODULE module, ModuleTextFn read,
                            char (&text)[NAME_BUFFER_SIZE]) {
     text[0] = '\0';
     if (!read) return;
-    DWORD length = read(process, module, text, MAX_PROCESS_TEXT);
-    if (length > MAX_PROCESS_TEXT) length = MAX_PROCESS_TEXT;
-    text[length] = '\0';
-    text[WholeCharactersLength(text, TextLength(text))] = '\0';
+    char whole[IMAGE_PATH_SIZE];
+    DWORD length = read(process, module, whole, IMAGE_PATH_SIZE - 1);
+    if (length > IMAGE_PATH_SIZE - 1) length = IMAGE_PATH_SIZE - 1;
+    whole[length] = '\0';
+    whole[WholeCharactersLength(whole, TextLength(whole))] = '\0';
+    CopyTextMarkingCut(text, NAME_BUFFER_SIZE, whole);
 }
 
 // Fills whichever of name and path psapi left empty from the process's full image
@@ -121,13 +131,13 @@ static void ReadImageTexts(HANDLE process, EntryRecord& entry) {
     DWORD size = IMAGE_PATH_SIZE;
     if (!ProcessApi.queryFullProcessImageNameA(process, 0, path, &size)) return;
     path[size < IMAGE_PATH_SIZE ? size : IMAGE_PATH_SIZE - 1] = '\0';
-    if (entry.path[0] == '\0') CopyText(entry.path, NAME_BUFFER_SIZE, path);
+    if (entry.path[0] == '\0') CopyTextMarkingCut(entry.path, NAME_BUFFER_SIZE, path);
     if (entry.name[0] == '\0') {
         const char* start = path;
         for (const char* c = path; *c; ++c) {
             if (*c == '\\') start = c + 1;
         }
-        CopyText(entry.name, NAME_BUFFER_SIZE, start);
+        CopyTextMarkingCut(entry.name, NAME_BUFFER_SIZE, start);
     }
 }
 
@@ -183,7 +193,7 @@ static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
         TakeTable(NameTable, TH32CS_SNAPPROCESS, ProcessApi.process32First,
                   ProcessApi.process32Next, [](PROCESSENTRY32& process) {
                       process.szExeFile[MAX_PATH - 1] = '\0';
-                      const size_t length = TextLength(process.szExeFile, MAX_PROCESS_TEXT);
+                      const size_t length = TextLength(process.szExeFile);
                       char* at = TableRoom(NameTable, sizeof(DWORD) + length + 1);
                       if (!at) return false;
                       // Packed: ids are not aligned.
@@ -197,7 +207,7 @@ static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
         memcpy(&listed, NameTable.data + at, sizeof listed);
         const char* text = NameTable.data + at + sizeof listed;
         if (listed == id) {
-            CopyText(name, NAME_BUFFER_SIZE, text);
+            CopyTextMarkingCut(name, NAME_BUFFER_SIZE, text);
             return;
         }
         at += sizeof listed + TextLength(text) + 1;
@@ -231,12 +241,35 @@ static RunState ReadEntryState(const EntryHandle& process, DWORD id) {
     return reader.State();
 }
 
+// Reads the working set: where a 32-bit process on 64-bit Windows can ask the
+// system in its 64-bit layouts, so (a 64-bit process's figure does not fit 32
+// bits); else from psapi's counters. A figure of all ones there is no working set
+// (those are whole pages) but the most that the counters can hold: the system
+// caps a larger one so for a 32-bit caller.
+static void ReadWorkingSet(HANDLE process, EntryRecord& entry) {
+    VmCounters64 wide = {};
+    if (ProcessApi.ntWow64QueryInformationProcess64 &&
+        ProcessApi.ntWow64QueryInformationProcess64(process, VM_COUNTERS_CLASS, &wide, sizeof wide,
+                                                    nullptr) >= 0) {
+        entry.workingSet = wide.workingSetSize;
+        return;
+    }
+    if (!ProcessApi.getProcessMemoryInfo) return;
+    // The record's own size field stays 0: the size goes only in the argument.
+    PROCESS_MEMORY_COUNTERS counters = {};
+    if (!ProcessApi.getProcessMemoryInfo(process, &counters, sizeof(counters))) return;
+    entry.workingSet = counters.WorkingSetSize;
+    entry.workingSetCapped = counters.WorkingSetSize == static_cast<SIZE_T>(-1);
+}
+
 // Reads the entry at the cursor, on one handle, unless it has been read already.
 static const EntryRecord& CurrentEntry() {
     if (Current.read) return Current;
     Current.read = true;
+    Current.ended = false;
     Current.created = 0;
     Current.workingSet = 0;
+    Current.workingSetCapped = false;
     Current.state = RunState::Unknown;
     Current.name[0] = Current.path[0] = '\0';
     DWORD id = 0;
@@ -247,6 +280,10 @@ static const EntryRecord& CurrentEntry() {
         return Current;
     }
     EntryHandle process(id);
+    if (process.ended()) {
+        Current.ended = true;
+        return Current;
+    }
     if (HANDLE handle = process.get()) {
         // First, so that a process that ends meanwhile, or whose id passes to
         // another, cannot lend its texts to the identity read here.
@@ -266,13 +303,7 @@ static const EntryRecord& CurrentEntry() {
             ReadModuleText(handle, module, ProcessApi.getModuleFileNameExA, Current.path);
         }
         if (Current.name[0] == '\0' || Current.path[0] == '\0') ReadImageTexts(handle, Current);
-        if (ProcessApi.getProcessMemoryInfo) {
-            // The record's own size field stays 0: the size goes only in the argument.
-            PROCESS_MEMORY_COUNTERS counters = {};
-            if (ProcessApi.getProcessMemoryInfo(handle, &counters, sizeof(counters))) {
-                Current.workingSet = counters.WorkingSetSize;
-            }
-        }
+        ReadWorkingSet(handle, Current);
     }
     Current.state = ReadEntryState(process, id);
     // A process that runs but answers none of the name queries (the system's own,
@@ -336,8 +367,12 @@ const char* EntryProcessPath() {
     return ScratchPutText(CurrentEntry().path, NAME_BUFFER_SIZE);
 }
 
-size_t EntryWorkingSet() {
+uint64_t EntryWorkingSet() {
     return CurrentEntry().workingSet;
+}
+
+bool EntryWorkingSetCapped() {
+    return CurrentEntry().workingSetCapped;
 }
 
 uint64_t EntryCreationTime() {
@@ -346,4 +381,8 @@ uint64_t EntryCreationTime() {
 
 RunState EntryRunState() {
     return CurrentEntry().state;
+}
+
+bool EntryHasEnded() {
+    return CurrentEntry().ended;
 }

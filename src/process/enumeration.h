@@ -29,10 +29,15 @@ const char* EntryProcessName();
 // Full executable path (psapi's, else the image path), written at the scratch
 // buffer's free end; empty when unknown.
 const char* EntryProcessPath();
-// Working-set size in bytes (the full figure on a 64-bit build), read with
-// limited query access where the wider access is refused; 0 when the process
-// cannot be examined.
-size_t EntryWorkingSet();
+// Working-set size in bytes, read with limited query access where the wider access
+// is refused: the full figure also where a 32-bit build looks at a 64-bit process,
+// wherever the system offers its 64-bit counters; 0 when the process cannot be
+// examined.
+uint64_t EntryWorkingSet();
+// True when the working set is larger than the counters could tell, and
+// EntryWorkingSet gives the most they hold (a 32-bit build on a system without the
+// 64-bit counters).
+bool EntryWorkingSetCapped();
 // The creation time (100 ns units since 1601), read on the handle that read the
 // other answers, before them: with the id it identifies the process they describe.
 // 0 when it could not be read.
@@ -43,6 +48,10 @@ uint64_t EntryCreationTime();
 // thread snapshot taken at most once per snapshot, when the first entry needs it.
 // Unknown where the counts cannot be read.
 RunState EntryRunState();
+// True when the process at the cursor has ended since the snapshot (its id names no
+// process, or one that has ended but that a handle keeps from going): it no longer
+// runs, and the other queries answer nothing for it.
+bool EntryHasEnded();
 // Frees the tool-help tables if a walk left them; called before the module's
 // heaps are destroyed.
 void ReleaseEntryTables();

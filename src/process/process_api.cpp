@@ -42,6 +42,7 @@ static const SlotBinding SLOTS[] = {
     {NTDLL, &ProcessApi.ntSuspendProcess, "NtSuspendProcess"},
     {NTDLL, &ProcessApi.ntResumeProcess, "NtResumeProcess"},
     {NTDLL, &ProcessApi.ntGetNextThread, "NtGetNextThread"},
+    {NTDLL, &ProcessApi.ntWow64QueryInformationProcess64, "NtWow64QueryInformationProcess64"},
 };
 
 // psapi.dll from the system folder only, so that a psapi.dll planted beside the

@@ -64,6 +64,21 @@ using NtSuspendProcessFn = LONG(WINAPI*)(HANDLE process);
 using NtResumeProcessFn = LONG(WINAPI*)(HANDLE process);
 using NtGetNextThreadFn = LONG(WINAPI*)(HANDLE process, HANDLE thread, ACCESS_MASK access,
                                         ULONG attributes, ULONG flags, HANDLE* next);
+using NtWow64QueryInformationProcess64Fn = LONG(WINAPI*)(HANDLE process, ULONG infoClass,
+                                                         void* info, ULONG size, ULONG* returned);
+
+// NtQueryInformationProcess's class for a process's memory counters.
+constexpr ULONG VM_COUNTERS_CLASS = 3; // ProcessVmCounters
+// The memory counters as a 64-bit process keeps them, whatever the caller's build.
+struct VmCounters64 {
+    ULONGLONG peakVirtualSize;
+    ULONGLONG virtualSize;
+    ULONG pageFaultCount;
+    ULONG padding;
+    ULONGLONG peakWorkingSetSize;
+    ULONGLONG workingSetSize;
+    ULONGLONG rest[6]; // pool and page-file figures
+};
 
 // The binding table: psapi's slots and the process-id buffers, then kernel32's,
 // then ntdll's. Some slots have no caller (the device-driver queries,
@@ -120,6 +135,9 @@ struct ProcessApiTable {
     // Opens a process's threads one after the other by its handle, without thread
     // ids that could pass to another process meanwhile (Vista on).
     NtGetNextThreadFn ntGetNextThread;
+    // Only a 32-bit process on 64-bit Windows has this: it asks the system in its
+    // 64-bit layouts, so that a 64-bit process's memory figures are not cut to 32 bits.
+    NtWow64QueryInformationProcess64Fn ntWow64QueryInformationProcess64;
 };
 
 // All null until BindProcessApi runs.

@@ -80,6 +80,15 @@ size_t CopyText(char* out, size_t size, const char* text) {
     return n;
 }
 
+size_t CopyTextMarkingCut(char* out, size_t size, const char* text) {
+    constexpr char CUT_MARK[] = "...";
+    const size_t copied = CopyText(out, size, text);
+    if (!text || text[copied] == '\0') return copied;
+    const size_t room = size - sizeof CUT_MARK;
+    const size_t kept = WholeCharactersLength(out, copied < room ? copied : room);
+    return kept + CopyText(out + kept, size - kept, CUT_MARK);
+}
+
 size_t WholeCharactersLength(const char* text, size_t length) {
     if (GetACP() != CP_UTF8) return length;
     // Back over the continuation bytes (10xxxxxx) at the end to the letter's first byte.

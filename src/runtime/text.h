@@ -27,6 +27,9 @@ bool TextEquals(const char* a, const char* b);
 // text cut short is cut before a whole character (WholeCharactersLength). Returns
 // the number of bytes copied.
 size_t CopyText(char* out, size_t size, const char* text);
+// As CopyText, but a text that does not fit ends with "..." to say that it was cut
+// (size > 4): what fits of it is cut before a whole character to make room.
+size_t CopyTextMarkingCut(char* out, size_t size, const char* text);
 // The length of the first length bytes of text without a character that they hold
 // only in part: where the ANSI code page is UTF-8 (a program that declares it), a
 // letter is up to four bytes, and a cut inside one would leave a broken letter.

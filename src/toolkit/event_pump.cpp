@@ -103,6 +103,14 @@ int32_t WaitEvent() {
     return static_cast<int32_t>(EventMessage.message);
 }
 
+void DiscardQueuedInput() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
 intptr_t EventControl() {
     return EventControlValue;
 }

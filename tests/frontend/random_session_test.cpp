@@ -57,7 +57,9 @@ struct Child {
 
     // With held, the child holds a thread of its own suspended.
     bool Start(bool held) {
-        if (!process->Start(CHILD_THREADS, 0, held ? CountingChild::HELD_THREAD : 0)) return false;
+        if (!process->Start(CHILD_THREADS, 0,
+                            held ? CountingChild::HELD_THREAD : CountingChild::NONE))
+            return false;
         threads = ThreadIdsOf(process->id());
         for (DWORD thread : threads)
             own.push_back(SuspendCountOf(thread));

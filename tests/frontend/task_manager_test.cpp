@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -350,7 +351,8 @@ TEST_F(TaskManager, NamesOutsideTheAnsiCodePageShowAsTheSystemSpellsThem) {
 
     // Paths longer than a cell holds, in folders of 120 Cyrillic letters (two bytes
     // each in UTF-8) and one letter more, so that the cut falls inside a letter in
-    // one of them: each File cell is a whole-lettered beginning of the real path.
+    // one of them: each File cell is a whole-lettered beginning of the real path,
+    // marked as cut.
     for (const wchar_t* pad : {L"", L"x"}) {
         ChildCopiedToForeignName deep(std::wstring(120, L'Ж') + pad);
         ASSERT_TRUE(deep.copied());
@@ -358,8 +360,10 @@ TEST_F(TaskManager, NamesOutsideTheAnsiCodePageShowAsTheSystemSpellsThem) {
         ASSERT_TRUE(child.StartAt(deep.path()));
         const std::wstring full = SystemImagePath(child.handle());
         ASSERT_TRUE(session.PressList());
-        const std::wstring cell = session.WideCell(session.RowOfProcess(child.id()), COL_FILE);
-        EXPECT_GT(cell.size(), 100u);
+        std::wstring cell = session.WideCell(session.RowOfProcess(child.id()), COL_FILE);
+        ASSERT_GT(cell.size(), 100u);
+        EXPECT_EQ(cell.substr(cell.size() - 3), L"...");
+        cell.resize(cell.size() - 3);
         EXPECT_LT(cell.size(), full.size());
         EXPECT_EQ(full.compare(0, cell.size(), cell), 0) << "not a beginning of the path";
     }
@@ -482,10 +486,12 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
 }
 
-TEST_F(TaskManager, PausingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
+TEST_F(TaskManager, PausingOrKillingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
     row = ListAndSelect(GetCurrentProcessId());
     ASSERT_GE(row, 0);
     ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
+    // Its end would close the window unasked and leave what it paused frozen.
+    ExpectErrorBox(BTN_KILL, "ERROR: can not kill process!"); // no question first
     EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
     EXPECT_TRUE(session.WaitIdle(2000));
 }
@@ -936,6 +942,47 @@ TEST_F(TaskManagerWithFakes, AProcessTheSystemMarksCriticalIsNeitherPausedNorKil
     }
 }
 
+// Real clicks made while LIST runs, from inside its enumeration (the old rows
+// removed, the list not yet repainted): each at a screen point set before it, the
+// last on PAUSE. The enumeration returns once PAUSE's release waits in the queue.
+std::vector<POINT> ClicksDuringList;
+EnumProcessesFn RealEnumProcesses;
+BOOL WINAPI ClickingWhileListing(DWORD* ids, DWORD bytes, DWORD* written) {
+    for (POINT point : ClicksDuringList)
+        ClickAt(point);
+    HWND pause = ControlHandle(BTN_PAUSE);
+    MSG queued;
+    WaitUntil(
+        [&] { return PeekMessageA(&queued, pause, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE); });
+    return RealEnumProcesses(ids, bytes, written);
+}
+
+TEST_F(TaskManagerWithFakes, ClicksMadeWhileListRunsActOnNothing) {
+    // Three children listed in a row; the first ends before the next LIST, so that
+    // the row which showed the second shows the third after it.
+    ChildProcess above, shown, below;
+    ASSERT_TRUE(above.Start("idle_child.exe"));
+    ASSERT_TRUE(shown.Start("idle_child.exe"));
+    ASSERT_TRUE(below.Start("idle_child.exe"));
+    ASSERT_TRUE(session.PressList());
+    row = session.RowOfProcess(shown.id());
+    ASSERT_EQ(session.RowOfProcess(below.id()), row + 1);
+    ASSERT_TRUE(above.Forget());
+    ClicksDuringList = {session.RowPoint(row), ClientCenterOnScreen(session.button(BTN_PAUSE))};
+    RealEnumProcesses = ProcessApi.enumProcesses;
+    ProcessApi.enumProcesses = ClickingWhileListing;
+
+    ASSERT_TRUE(session.PressList());
+    ProcessApi.enumProcesses = RealEnumProcesses;
+    ASSERT_EQ(session.RowOfProcess(below.id()), row);
+    for (int r = 0; r < session.RowCount(); ++r)
+        EXPECT_FALSE(session.IsSelected(r)) << "row " << r;
+    EXPECT_EQ(Buttons(), "000");
+    EXPECT_EQ(session.WaitMessageBox(0), nullptr);
+    EXPECT_TRUE(EveryThreadSuspended(below.id(), 0));
+    EXPECT_TRUE(EveryThreadSuspended(shown.id(), 0));
+}
+
 // Main run by a host that has a modeless dialog of its own open on the same thread;
 // whether that dialog was still shown when Main returned.
 HWND HostDialog = nullptr;
@@ -1041,6 +1088,18 @@ BOOL WINAPI HugeWorkingSet(HANDLE, PROCESS_MEMORY_COUNTERS* counters, DWORD) {
     counters->WorkingSetSize = static_cast<SIZE_T>(HUGE_WORKING_SET);
     return TRUE;
 }
+// The most the counters hold, as the system gives a larger figure to a 32-bit caller.
+BOOL WINAPI CappedWorkingSet(HANDLE, PROCESS_MEMORY_COUNTERS* counters, DWORD) {
+    counters->WorkingSetSize = static_cast<SIZE_T>(-1);
+    return TRUE;
+}
+// The 64-bit counters that 64-bit Windows gives a 32-bit process, for a 64-bit
+// process with 5.2 GB in its working set.
+LONG WINAPI WideCounters(HANDLE, ULONG infoClass, void* info, ULONG size, ULONG*) {
+    if (infoClass != VM_COUNTERS_CLASS || size != sizeof(VmCounters64)) return LONG(0xC0000003);
+    static_cast<VmCounters64*>(info)->workingSetSize = 5200000000ull;
+    return 0;
+}
 
 } // namespace
 
@@ -1058,20 +1117,60 @@ TEST(TaskManagerStart, MainReturnsAtOnceWhenItsWindowCannotBeBuilt) {
     EXPECT_TRUE(UnregisterClassA(refusing.lpszClassName, refusing.hInstance));
 }
 
-TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownUnsigned) {
+TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownWhole) {
     ModuleScope module;
     SavedProcessApi saved;
     ProcessApi.enumProcesses = OneProcess;
-    ProcessApi.getProcessMemoryInfo = HugeWorkingSet;
     BuildMainWindow();
-    ListProcesses();
-    ASSERT_EQ(CountRows(LIST_PROCESSES), 1);
-    EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_MEMORY),
-                 WIDE_SIZES ? "6000000000" : "3000000000");
+    struct Case {
+        const char* name;
+        GetProcessMemoryInfoFn counters;
+        NtWow64QueryInformationProcess64Fn wideCounters;
+        std::string shown;
+    } cases[] = {
+        {"unsigned", HugeWorkingSet, nullptr, WIDE_SIZES ? "6000000000" : "3000000000"},
+        {"the 64-bit counters", CappedWorkingSet, WideCounters, "5200000000"},
+        {"capped", CappedWorkingSet, nullptr, std::to_string(SIZE_T(-1)) + "+"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProcessApi.getProcessMemoryInfo = c.counters;
+        ProcessApi.ntWow64QueryInformationProcess64 = c.wideCounters;
+        ListProcesses();
+        ASSERT_EQ(CountRows(LIST_PROCESSES), 1);
+        EXPECT_EQ(std::string(GetCellText(LIST_PROCESSES, 0, COL_MEMORY)), c.shown);
+    }
     char id[16];
     wsprintfA(id, "%ld", static_cast<long>(GetCurrentProcessId()));
     EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_HANDLE), id);
     EXPECT_STREQ(GetCellText(LIST_PROCESSES, 0, COL_STATUS), "RUN");
+    CloseAppWindow(WIN_MAIN);
+}
+
+// The ids that ListedIds gives as the running processes.
+std::vector<DWORD> ListedIdsGiven;
+BOOL WINAPI ListedIds(DWORD* ids, DWORD bytes, DWORD* written) {
+    const size_t count = std::min<size_t>(ListedIdsGiven.size(), bytes / sizeof(DWORD));
+    std::copy_n(ListedIdsGiven.begin(), count, ids);
+    *written = static_cast<DWORD>(count * sizeof(DWORD));
+    return TRUE;
+}
+
+TEST(TaskManagerList, ProcessesThatEndedSinceTheSnapshotGetNoRow) {
+    ModuleScope module;
+    SavedProcessApi saved;
+    // One that has ended but that a handle here keeps, and one gone for good.
+    ChildProcess ended, gone;
+    ASSERT_TRUE(ended.Start("idle_child.exe"));
+    ended.End();
+    ASSERT_TRUE(gone.Start("idle_child.exe"));
+    ASSERT_TRUE(gone.Forget());
+    ListedIdsGiven = {ended.id(), GetCurrentProcessId(), gone.id()};
+    ProcessApi.enumProcesses = ListedIds;
+    BuildMainWindow();
+    ListProcesses();
+    ASSERT_EQ(CountRows(LIST_PROCESSES), 1);
+    EXPECT_EQ(atol(GetCellText(LIST_PROCESSES, 0, COL_HANDLE)), long(GetCurrentProcessId()));
     CloseAppWindow(WIN_MAIN);
 }
 

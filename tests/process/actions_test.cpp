@@ -238,7 +238,9 @@ TEST_P(PausingAsAWhole, TheLooksCompleteASuspensionThatLeftThreadsRunningOrUndoI
         EXPECT_EQ(Pause(), c.paused);
         ExpectSuspendCounts(child.id(), c.paused ? 1 : 0);
         ProcessApi.ntGetNextThread = SavedNtGetNextThread;
-        if (c.paused) EXPECT_TRUE(Resume());
+        if (c.paused) {
+            EXPECT_TRUE(Resume());
+        }
         EXPECT_TRUE(child.AllCount());
     }
 }

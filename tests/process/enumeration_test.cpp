@@ -372,13 +372,22 @@ TEST_F(EnumerationFakes, LongTextsAreCutToTheirBuffers) {
     ProcessApi.getModuleFileNameExA = FakeModuleText;
     std::string longText(600, 'n');
     FakeText = longText.c_str();
-    // Fills the whole size it is given, unterminated, and reports more than that.
+    // Longer than a result may be: cut, and the cut shows.
     FakeLength = 600;
-    EXPECT_EQ(Name(), std::string(MAX_PROCESS_TEXT, 'n'));
-    EXPECT_EQ(Path(), std::string(MAX_PROCESS_TEXT, 'n'));
+    const std::string cut = std::string(MAX_PROCESS_TEXT - 3, 'n') + "...";
+    EXPECT_EQ(Name(), cut);
+    EXPECT_EQ(Path(), cut);
+    // A text that fits exactly is whole.
     FakeLength = MAX_PROCESS_TEXT;
     ReadAgain();
     EXPECT_EQ(Name(), std::string(MAX_PROCESS_TEXT, 'n'));
+    // A call that fills the whole size it is given, unterminated, and reports more.
+    const std::string longer(2000, 'n');
+    FakeText = longer.c_str();
+    FakeLength = 2000;
+    ReadAgain();
+    EXPECT_EQ(Path(), cut);
+    FakeText = longText.c_str();
 
     // Near the end of the scratch buffer the text is cut to the room left.
     ScratchMark mark;
@@ -404,8 +413,12 @@ TEST_F(EnumerationFakes, CutsLeaveNoPartOfALetter) {
     // psapi's name, cut by the call itself inside a letter.
     ProcessApi.getModuleBaseNameA = FakeModuleText;
     FakeText = cyrillic.c_str();
-    FakeLength = MAX_PROCESS_TEXT;
-    EXPECT_EQ(Name(), cyrillic.substr(0, 254));
+    FakeLength = 201;
+    EXPECT_EQ(Name(), cyrillic.substr(0, 200));
+    // Cut to its bound, before a whole letter, with the mark.
+    FakeLength = 400;
+    ReadAgain();
+    EXPECT_EQ(Name(), cyrillic.substr(0, 252) + "...");
     // The image path, cut to its bound inside a letter.
     ProcessApi.getModuleFileNameExA = FakeModuleText;
     ProcessApi.queryFullProcessImageNameA = FakeImageName;
@@ -414,7 +427,7 @@ TEST_F(EnumerationFakes, CutsLeaveNoPartOfALetter) {
     const std::string path = "C:\\Ж" + chinese + "\\tool.exe";
     FakeImagePath = path.c_str();
     ReadAgain();
-    EXPECT_EQ(Path(), path.substr(0, 254));
+    EXPECT_EQ(Path(), path.substr(0, 251) + "..."); // "C:\\Ж" and 82 letters of three bytes
 }
 
 TEST_F(EnumerationFakes, MissingEntryPointsGiveNothing) {
@@ -467,7 +480,7 @@ TEST_F(EnumerationFakes, WherePsapiNamesNothingTheImagePathDoes) {
     FakeImagePath = longPath.c_str();
     ReadAgain();
     EXPECT_EQ(Name(), "tool.exe");
-    EXPECT_EQ(Path(), longPath.substr(0, MAX_PROCESS_TEXT));
+    EXPECT_EQ(Path(), longPath.substr(0, MAX_PROCESS_TEXT - 3) + "...");
     // A failed query leaves both empty; where psapi answers, it is not asked.
     FakeImagePath = nullptr;
     ReadAgain();

@@ -177,14 +177,18 @@ int TaskManagerSession::DoubleClickControl(HWND control) {
     return static_cast<int>(ButtonClicks - clicks);
 }
 
-bool TaskManagerSession::ClickRow(int row) {
+POINT TaskManagerSession::RowPoint(int row) const {
     SendMessageA(list_, LVM_ENSUREVISIBLE, row, FALSE);
     RECT rect = {};
     rect.left = LVIR_BOUNDS;
     SendMessageA(list_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
     POINT point = {rect.left + 30, (rect.top + rect.bottom) / 2};
     ClientToScreen(list_, &point);
-    return ClickAndWait(point);
+    return point;
+}
+
+bool TaskManagerSession::ClickRow(int row) {
+    return ClickAndWait(RowPoint(row));
 }
 
 bool TaskManagerSession::Activate() {

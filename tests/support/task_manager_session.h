@@ -37,6 +37,8 @@ class TaskManagerSession {
     // Real left click on a row of the list (scrolled into view first); returns as
     // ClickControl does.
     bool ClickRow(int row);
+    // The screen point that ClickRow clicks, with the row scrolled into view.
+    POINT RowPoint(int row) const;
     // Makes the window the foreground window, so that keys go to it.
     bool Activate();
     // Presses and releases a key (with Shift, if asked) and returns once the main
