@@ -116,15 +116,15 @@ static void TakeThreads() {
 // the process's handle, until one runs; where the handle cannot walk them (limited
 // access, or no handle: the process has ended or refuses), those of its threads in
 // the run's thread snapshot.
-static RunState ReadState(HANDLE process, DWORD id) {
-    if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
-    RunStateReader reader;
-    if (ReadThreadsOnHandle(process, reader)) return reader.State();
+static bool WalkRunThreads(DWORD id, Visitor<DWORD> visit) {
     if (!ThreadsTaken) TakeThreads();
     for (int i = 0; i < ThreadCount; ++i) {
-        if (Threads[i].process == id && !reader.ReadById(id, Threads[i].thread)) break;
+        if (Threads[i].process == id && !visit(Threads[i].thread)) break;
     }
-    return reader.State();
+    return true;
+}
+static RunState ReadState(HANDLE process, DWORD id) {
+    return ReadRunState(process, id, WalkRunThreads);
 }
 
 // A module text on a handle of its own, and where it gives nothing the image path

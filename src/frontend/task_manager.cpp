@@ -35,11 +35,7 @@ struct Selection {
 
 // The lowest-index selected row and its status word.
 static Selection ScanSelection() {
-    // Set field by field: an initialiser list would be kept as a template in the
-    // DLL's data, a section of its own for twenty bytes.
-    Selection selection;
-    selection.row = -1;
-    selection.status[0] = '\0';
+    Selection selection = {-1, ""};
     for (intptr_t row = CountRows(LIST_PROCESSES) - 1; row >= 0; --row) {
         if (GetRowState(LIST_PROCESSES, row) == 0) continue;
         ScratchMark mark;
@@ -133,7 +129,7 @@ static const char* StatusOf(RunState state, const ProcessIdentity& identity) {
 
 // Shows the state of the held process in the row's status cell.
 static void ShowRowState(intptr_t row, const RowProcess& held) {
-    const RunState state = ProcessRunState(held.process(), held.identity().id);
+    const RunState state = ReadRunState(held.process(), held.identity().id);
     SetCellText(LIST_PROCESSES, row, StatusOf(state, held.identity()), COL_STATUS);
 }
 

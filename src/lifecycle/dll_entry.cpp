@@ -8,7 +8,8 @@
 // registering window classes under that lock; the library does both all the same,
 // because it has no set-up export: attach is the only moment to make everything
 // ready before the host can call Main, and detach the only one to tear it down.
-// What it loads is a system library (psapi.dll, from the system folder), and the
+// What it loads is a system library (psapi.dll, from the system folder where the
+// system can restrict the search to it, else by the usual search order), and the
 // classes are its own. Detach also acts on other processes: it resumes the ones
 // that this module paused and that are still paused, so that none stays frozen
 // when the library goes. Never wait here for another thread, whether on its handle,

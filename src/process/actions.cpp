@@ -41,17 +41,17 @@ constexpr DWORD FAILED = static_cast<DWORD>(-1);
 // the system can tell, when the id now names a thread of another process (Gone):
 // the process's own thread ended after the snapshot and its id passed on.
 static HANDLE OpenThreadOf(DWORD processId, DWORD threadId, ThreadOutcome& failure) {
-    const bool checkOwner = ProcessApi.getProcessIdOfThread != nullptr;
     // Systems that cannot tell a thread's process (before Vista) refuse the limited
     // query access too.
-    const DWORD access = checkOwner ? PAUSED_THREAD_ACCESS : THREAD_SUSPEND_RESUME | SYNCHRONIZE;
+    const DWORD access = ProcessApi.getProcessIdOfThread ? PAUSED_THREAD_ACCESS
+                                                         : THREAD_SUSPEND_RESUME | SYNCHRONIZE;
     HANDLE thread = ProcessApi.openThread(access, FALSE, threadId);
     if (!thread) {
         failure = GetLastError() == ERROR_INVALID_PARAMETER ? ThreadOutcome::Gone
                                                             : ThreadOutcome::Refused;
         return nullptr;
     }
-    if (checkOwner && ProcessApi.getProcessIdOfThread(thread) != processId) {
+    if (!IsThreadOf(thread, processId)) {
         CloseHandle(thread);
         failure = ThreadOutcome::Gone;
         return nullptr;

@@ -69,19 +69,16 @@ static bool CurrentProcessId(DWORD& id) {
 }
 
 // A process opened for every query of its entry, with the widest access it grants
-// of: modules and memory; limited query access (Vista and later); query access
-// alone (older systems, which know no limited access). Closed when out of scope.
+// of: modules and memory, else query access alone (OpenProcessAtBest). Closed when
+// out of scope.
 class EntryHandle {
   public:
-    explicit EntryHandle(DWORD id)
-        : handle_(OpenProcess(QUERY_ACCESS, FALSE, id)), readsModules_(handle_ != nullptr) {
+    explicit EntryHandle(DWORD id) {
+        handle_ = OpenProcessAtBest(id, QUERY_ACCESS, &readsModules_);
         if (handle_) return;
-        handle_ = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
-        if (!handle_) handle_ = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
         // Refused, rather than gone: the process runs but keeps its details.
-        if (!handle_) refused_ = GetLastError() == ERROR_ACCESS_DENIED;
-        // Gone: its id names no process any more.
-        if (!handle_) gone_ = GetLastError() == ERROR_INVALID_PARAMETER;
+        refused_ = GetLastError() == ERROR_ACCESS_DENIED;
+        gone_ = GetLastError() == ERROR_INVALID_PARAMETER;
     }
     ~EntryHandle() {
         if (handle_) CloseHandle(handle_);
@@ -214,16 +211,10 @@ static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
     }
 }
 
-// Whether the process runs, from its threads read on its handle or, where that
-// cannot walk them (limited access, a system without the call, a process that
-// refuses every access), from the thread table, taken once per snapshot when the
-// first entry needs it. Unknown for one that has ended.
-static RunState ReadEntryState(const EntryHandle& process, DWORD id) {
-    if (!ProcessApi.ntQueryInformationThread || !(process.get() || process.refused())) {
-        return RunState::Unknown;
-    }
-    RunStateReader reader;
-    if (ReadThreadsOnHandle(process.get(), reader)) return reader.State();
+// Walks the ids of the process's threads in the thread table, taken once per
+// snapshot when the first entry needs it: the state read's ids for a process whose
+// handle cannot walk its threads.
+static bool WalkTableThreads(DWORD processId, Visitor<DWORD> visit) {
     if (!ThreadTable.taken) {
         TakeTable(ThreadTable, TH32CS_SNAPTHREAD, ProcessApi.thread32First, ProcessApi.thread32Next,
                   [](THREADENTRY32& thread) {
@@ -236,9 +227,9 @@ static RunState ReadEntryState(const EntryHandle& process, DWORD id) {
     const auto* threads = reinterpret_cast<const ThreadEntry*>(ThreadTable.data);
     const SIZE_T count = ThreadTable.used / sizeof(ThreadEntry);
     for (SIZE_T i = 0; i < count; ++i) {
-        if (threads[i].process == id && !reader.ReadById(id, threads[i].thread)) break;
+        if (threads[i].process == processId && !visit(threads[i].thread)) break;
     }
-    return reader.State();
+    return true;
 }
 
 // Reads the working set: where a 32-bit process on 64-bit Windows can ask the
@@ -305,7 +296,10 @@ static const EntryRecord& CurrentEntry() {
         if (Current.name[0] == '\0' || Current.path[0] == '\0') ReadImageTexts(handle, Current);
         ReadWorkingSet(handle, Current);
     }
-    Current.state = ReadEntryState(process, id);
+    // A process that refuses every access still runs: its threads may say more.
+    if (process.get() || process.refused()) {
+        Current.state = ReadRunState(process.get(), id, WalkTableThreads);
+    }
     // A process that runs but answers none of the name queries (the system's own,
     // some protected ones) is named from tool-help's list; one that has ended is not.
     if (Current.name[0] == '\0' && (process.get() || process.refused())) {

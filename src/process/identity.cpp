@@ -42,14 +42,16 @@ static void RestorePrivilege(EnabledPrivilege& enabled) {
     enabled.token = nullptr;
 }
 
-// Opens the process with the access and limited query access, else limited query
-// access alone; systems older than Vista know only the wider query access.
-static HANDLE OpenWithAccess(uint32_t processId, DWORD access) {
-    HANDLE process = nullptr;
-    if (access != 0) process = OpenProcess(access | LIMITED_QUERY_ACCESS, FALSE, processId);
-    if (!process) process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, processId);
-    if (!process) process = OpenProcess(access | PROCESS_QUERY_INFORMATION, FALSE, processId);
-    return process;
+HANDLE OpenProcessAtBest(uint32_t processId, DWORD access, bool* whole) {
+    const DWORD ladder[] = {access | LIMITED_QUERY_ACCESS, LIMITED_QUERY_ACCESS,
+                            access | PROCESS_QUERY_INFORMATION, PROCESS_QUERY_INFORMATION};
+    for (size_t step = 0; step < sizeof ladder / sizeof ladder[0]; ++step) {
+        if (HANDLE process = OpenProcess(ladder[step], FALSE, processId)) {
+            if (whole) *whole = (ladder[step] & access) == access;
+            return process;
+        }
+    }
+    return nullptr;
 }
 
 uint64_t HandleCreationTime(HANDLE process) {
@@ -68,7 +70,7 @@ HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access) {
     const bool terminate = (access & PROCESS_TERMINATE) != 0;
     EnabledPrivilege debug = {};
     if (terminate) debug = EnablePrivilege(DEBUG_PRIVILEGE);
-    HANDLE process = OpenWithAccess(identity.id, access);
+    HANDLE process = OpenProcessAtBest(identity.id, access);
     if (terminate) RestorePrivilege(debug);
     if (process && HandleCreationTime(process) != identity.created) {
         CloseHandle(process);

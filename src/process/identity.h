@@ -7,14 +7,20 @@
 
 #include "process/identity_table.h"
 
+// Opens the process with the access asked for and limited query access; where that
+// is refused, with limited query access alone; on systems before Vista, which know
+// no limited access, the same with the wider query access instead. Sets whole, if
+// given, to whether the handle has the access asked for. Null when the process
+// cannot be opened at all; GetLastError then tells why (ERROR_ACCESS_DENIED: it
+// runs but refuses; ERROR_INVALID_PARAMETER: its id names no process).
+HANDLE OpenProcessAtBest(uint32_t processId, DWORD access, bool* whole = nullptr);
 // The creation time (in 100 ns units since 1601) of a process already open with
 // any query access; 0 when it cannot be read.
 uint64_t HandleCreationTime(HANDLE process);
 // Opens the process and keeps it open if it is the process of the identity (whose
 // creation time HandleCreationTime gave, not 0): while it is held, its id cannot
-// pass to another process. It is opened with the access asked for and limited query
-// access; where the system refuses that, with limited query access alone (what
-// needs more then fails, or takes a way that needs no more). A request to
+// pass to another process. It is opened as OpenProcessAtBest opens it (what needs
+// more than the handle has then fails, or takes a way that needs no more). A request to
 // terminate is made with the debug privilege enabled, which reaches processes that
 // the token may open only as a debugger; the privilege goes back to its former
 // state right after. Null when the id no longer names that process, or it cannot

@@ -30,25 +30,6 @@ const ProcessIdentity* IdentityAt(const IdentityTable& table, intptr_t index) {
     return index >= 0 && index < table.count ? &table.entries[index] : nullptr;
 }
 
-static bool SameIdentity(const ProcessIdentity& a, const ProcessIdentity& b) {
-    return a.id == b.id && a.created == b.created;
-}
-
-void RemoveIdentity(IdentityTable& table, const ProcessIdentity& identity) {
-    for (intptr_t i = table.count - 1; i >= 0; --i) {
-        if (SameIdentity(table.entries[i], identity))
-            table.entries[i] = table.entries[--table.count];
-    }
-}
-
-bool HoldsIdentity(const IdentityTable& table, const ProcessIdentity& identity) {
-    if (identity.created == 0) return false;
-    for (intptr_t i = 0; i < table.count; ++i) {
-        if (SameIdentity(table.entries[i], identity)) return true;
-    }
-    return false;
-}
-
 void FreeIdentities(IdentityTable& table) {
     ForgetStaleBlock(table);
     if (table.entries) HeapFree(MainHeap, 0, table.entries);

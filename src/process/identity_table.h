@@ -1,5 +1,5 @@
 // Tables of process identities (id and creation time): what LIST learnt about the
-// process of each row, and which processes this module paused.
+// process of each row.
 #pragma once
 
 #include <stdint.h>
@@ -9,7 +9,8 @@ struct ProcessIdentity {
     uint64_t created; // creation time; 0 when it could not be read
 };
 
-// A table that grows as identities are added, in MainHeap; all zero when empty.
+// A table that grows as identities are added, in MainHeap; all zero before its first
+// entry. Emptied by setting its count to 0, it keeps its block for the next entries.
 struct IdentityTable {
     ProcessIdentity* entries;
     intptr_t count;
@@ -22,11 +23,6 @@ struct IdentityTable {
 bool AppendIdentity(IdentityTable& table, const ProcessIdentity& identity);
 // The entry at an index; null when the table holds none there.
 const ProcessIdentity* IdentityAt(const IdentityTable& table, intptr_t index);
-// Removes the entries with this id and creation time (the last entry takes the
-// place of each).
-void RemoveIdentity(IdentityTable& table, const ProcessIdentity& identity);
-// True when the table holds an entry with this id and this known creation time.
-bool HoldsIdentity(const IdentityTable& table, const ProcessIdentity& identity);
 // Gives the table's memory back; the table is empty afterwards. A table whose
 // block went with an earlier heap (the module was restarted) is only emptied.
 void FreeIdentities(IdentityTable& table);

@@ -80,12 +80,12 @@ struct VmCounters64 {
     ULONGLONG rest[6]; // pool and page-file figures
 };
 
-// The binding table: psapi's slots and the process-id buffers, then kernel32's,
-// then ntdll's. Some slots have no caller (the device-driver queries,
-// EmptyWorkingSet, the second and third buffers): they are bound and released all
-// the same, so that the table keeps one fixed layout whatever the operations use.
-// Only BindProcessApi and ReleaseProcessApi write it (and tests, which empty or
-// fake a slot to stand in for a system without the entry point).
+// The binding table: psapi's slots, the process-id buffer with its size and the two
+// other buffers, then kernel32's slots, then ntdll's. Some slots have no caller (the device-driver
+// queries, EmptyWorkingSet, the second and third buffers): they are bound and released all the
+// same, so that the table keeps one fixed layout whatever the operations use. Only BindProcessApi
+// and ReleaseProcessApi write it (and tests, which empty or fake a slot to stand in for a system
+// without the entry point).
 struct ProcessApiTable {
     HMODULE psapiModule;
     EnumProcessesFn enumProcesses;
@@ -97,7 +97,8 @@ struct ProcessApiTable {
     GetDeviceDriverFileNameAFn getDeviceDriverFileNameA;
     GetProcessMemoryInfoFn getProcessMemoryInfo;
     EmptyWorkingSetFn emptyWorkingSet;
-    DWORD* processIdBuffer; // 4096 bytes at first; grown by GrowProcessIdBuffer
+    DWORD* processIdBuffer;    // 4096 bytes at first; grown by GrowProcessIdBuffer
+    DWORD processIdBufferSize; // bytes of processIdBuffer; 0 while there is none
     void* secondBuffer;
     void* thirdBuffer;
     HMODULE kernel32Module;
@@ -109,7 +110,6 @@ struct ProcessApiTable {
     // opens, also where psapi cannot read the modules (a 64-bit process seen
     // from a 32-bit one).
     QueryFullProcessImageNameAFn queryFullProcessImageNameA;
-    DWORD processIdBufferSize; // bytes of processIdBuffer; 0 while there is none
     // Vista and later: the process an opened thread belongs to, so that a thread id
     // that passed to another process's thread is not acted on.
     GetProcessIdOfThreadFn getProcessIdOfThread;

@@ -50,51 +50,64 @@ bool HasEnded(HANDLE thread) {
     return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
 }
 
-bool RunStateReader::Read(HANDLE thread) {
-    if (HasEnded(thread)) return true;
-    const LONG count = ThreadSuspendCount(thread);
-    (count > 0 ? suspended_ : count == 0 ? running_ : unread_) = true;
-    return !running_;
+bool IsThreadOf(HANDLE thread, DWORD processId) {
+    return !ProcessApi.getProcessIdOfThread || ProcessApi.getProcessIdOfThread(thread) == processId;
 }
 
-bool RunStateReader::ReadById(DWORD processId, DWORD threadId) {
-    HANDLE thread = ProcessApi.openThread
-                        ? ProcessApi.openThread(THREAD_STATE_ACCESS, FALSE, threadId)
-                        : nullptr;
-    if (!thread) {
-        // A thread that has ended since the snapshot says nothing about the others.
-        if (!ProcessApi.openThread || GetLastError() != ERROR_INVALID_PARAMETER) unread_ = true;
-        return true;
+namespace {
+
+// Reads the suspend counts of one process's threads, given one at a time, until
+// one runs.
+class RunStateReader {
+  public:
+    // Reads a thread open with THREAD_STATE_ACCESS; one that has ended is passed over
+    // before its count is read. False once the state is known.
+    bool Read(HANDLE thread) {
+        if (HasEnded(thread)) return true;
+        const LONG count = ThreadSuspendCount(thread);
+        (count > 0 ? suspended_ : count == 0 ? running_ : unread_) = true;
+        return !running_;
     }
-    // Nor does one whose id has passed to a thread of another process meanwhile.
-    const bool ours =
-        !ProcessApi.getProcessIdOfThread || ProcessApi.getProcessIdOfThread(thread) == processId;
-    const bool more = !ours || Read(thread);
-    CloseHandle(thread);
-    return more;
-}
-
-RunState RunStateReader::State() const {
-    if (running_) return RunState::Running;
-    return suspended_ && !unread_ ? RunState::Paused : RunState::Unknown;
-}
-
-bool ReadThreadsOnHandle(HANDLE process, RunStateReader& reader) {
-    RunStateReader read = reader;
-    if (!WalkThreadHandles(process, THREAD_STATE_ACCESS,
-                           [&](HANDLE thread) { return read.Read(thread); })) {
-        return false;
+    // Opens the thread by id and reads it. A thread that has ended, or whose id now
+    // names a thread of another process, is passed over. False once the state is known.
+    bool ReadById(DWORD processId, DWORD threadId) {
+        HANDLE thread = ProcessApi.openThread
+                            ? ProcessApi.openThread(THREAD_STATE_ACCESS, FALSE, threadId)
+                            : nullptr;
+        if (!thread) {
+            // A thread that has ended since the snapshot says nothing about the others.
+            if (!ProcessApi.openThread || GetLastError() != ERROR_INVALID_PARAMETER) {
+                unread_ = true;
+            }
+            return true;
+        }
+        const bool more = !IsThreadOf(thread, processId) || Read(thread);
+        CloseHandle(thread);
+        return more;
     }
-    reader = read;
-    return true;
-}
+    RunState State() const {
+        if (running_) return RunState::Running;
+        return suspended_ && !unread_ ? RunState::Paused : RunState::Unknown;
+    }
 
-RunState ProcessRunState(HANDLE process, uint32_t processId) {
+  private:
+    bool running_ = false;
+    bool suspended_ = false; // a thread with a count of 1 or more was seen
+    bool unread_ = false;    // a thread's count could not be read
+};
+
+} // namespace
+
+RunState ReadRunState(HANDLE process, DWORD processId, ThreadIdWalk walkIds) {
     if (!ProcessApi.ntQueryInformationThread) return RunState::Unknown;
     RunStateReader reader;
-    if (!ReadThreadsOnHandle(process, reader)) {
-        WalkThreadsOf(processId,
-                      [&](DWORD threadId) { return reader.ReadById(processId, threadId); });
+    // A walk on the handle that fails part way gives way to the ids from the start.
+    if (process && WalkThreadHandles(process, THREAD_STATE_ACCESS,
+                                     [&](HANDLE thread) { return reader.Read(thread); })) {
+        return reader.State();
     }
+    reader = RunStateReader();
+    auto readById = [&](DWORD threadId) { return reader.ReadById(processId, threadId); };
+    if (walkIds) walkIds(processId, Visitor<DWORD>(readById));
     return reader.State();
 }

@@ -9,25 +9,6 @@
 #include "process/process_api.h"
 #include "process/run_state.h"
 
-// Reads the suspend counts of one process's threads, given one at a time, until
-// one runs.
-class RunStateReader {
-  public:
-    // Reads a thread open with THREAD_STATE_ACCESS; one that has ended is passed over
-    // before its count is read. False once the state is known.
-    bool Read(HANDLE thread);
-    // Opens the thread by id and reads it. A thread that has ended, or whose id now
-    // names a thread of another process (where the system tells a thread's process),
-    // is passed over. False once the state is known.
-    bool ReadById(DWORD processId, DWORD threadId);
-    RunState State() const;
-
-  private:
-    bool running_ = false;
-    bool suspended_ = false; // a thread with a count of 1 or more was seen
-    bool unread_ = false;    // a thread's count could not be read
-};
-
 // A thread's suspend count, read without touching it, on a handle with at least
 // LIMITED_THREAD_QUERY_ACCESS; -1 where the system cannot tell it.
 LONG ThreadSuspendCount(HANDLE thread);
@@ -35,6 +16,10 @@ LONG ThreadSuspendCount(HANDLE thread);
 // such a thread while a handle keeps it, with the count it had, which then tells
 // nothing.
 bool HasEnded(HANDLE thread);
+// True when the thread, open with LIMITED_THREAD_QUERY_ACCESS where the system knows
+// it, belongs to the process; also where the system cannot tell (before Vista). A
+// thread id taken from a snapshot may have passed to a thread of another process.
+bool IsThreadOf(HANDLE thread, DWORD processId);
 
 // A visit of each item of a walk, without allocation: the caller's function object
 // and one function that calls it. The walks themselves are compiled once.
@@ -73,11 +58,13 @@ template <class Visit> bool WalkThreadsOf(DWORD processId, Visit visit) {
     return WalkThreadsOf(processId, Visitor<DWORD>(visit));
 }
 
-// Reads the process's threads into the reader on its handle; false, leaving the
-// reader as it was, where the handle cannot walk them (limited access, a system
-// without the call).
-bool ReadThreadsOnHandle(HANDLE process, RunStateReader& reader);
+// Where a state read finds the ids of a process's threads when the process's handle
+// cannot walk them (limited access, a system without the call): a walk like
+// WalkThreadsOf, over a fresh snapshot or a table taken once for many reads.
+using ThreadIdWalk = bool (*)(DWORD processId, Visitor<DWORD> visit);
 
-// The process's state: its threads read on its handle or, where it cannot walk
-// them, in a fresh thread snapshot. Unknown when the counts cannot be read.
-RunState ProcessRunState(HANDLE process, uint32_t processId);
+// The one read of a process's state: its threads' suspend counts, read until one
+// runs, on the process's handle, or where that cannot walk them (or there is no
+// handle) on the threads that walkIds names, opened by id. Unknown where the counts
+// cannot be read.
+RunState ReadRunState(HANDLE process, DWORD processId, ThreadIdWalk walkIds = WalkThreadsOf);

@@ -2,27 +2,12 @@
 
 #include <windows.h>
 
-// value / 10, and the remainder, in 16-bit steps: a 32-bit build would otherwise
-// take the compiler's 64-bit division routines, and their unwind tables, into the
-// DLL for a few numbers.
-static uint64_t DivideByTen(uint64_t value, uint32_t& remainder) {
-    uint64_t quotient = 0;
-    remainder = 0;
-    for (int shift = 48; shift >= 0; shift -= 16) {
-        const uint32_t part = (remainder << 16) | static_cast<uint32_t>((value >> shift) & 0xFFFF);
-        quotient |= static_cast<uint64_t>(part / 10) << shift;
-        remainder = part % 10;
-    }
-    return quotient;
-}
-
 size_t FormatUnsigned(uint64_t value, char (&out)[DECIMAL_TEXT_SIZE]) {
     char digits[DECIMAL_TEXT_SIZE];
     size_t n = 0;
     do {
-        uint32_t digit;
-        value = DivideByTen(value, digit);
-        digits[n++] = static_cast<char>('0' + digit);
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
     } while (value != 0);
     for (size_t i = 0; i < n; ++i)
         out[i] = digits[n - 1 - i];
