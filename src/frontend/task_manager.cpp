@@ -35,7 +35,8 @@ struct Selection {
 
 // The lowest-index selected row and its status word.
 static Selection ScanSelection() {
-    Selection selection = {-1, ""};
+    Selection selection = {};
+    selection.row = -1;
     for (intptr_t row = CountRows(LIST_PROCESSES) - 1; row >= 0; --row) {
         if (GetRowState(LIST_PROCESSES, row) == 0) continue;
         ScratchMark mark;
@@ -71,9 +72,14 @@ static FittingCommands CommandsFor(const Selection& selection) {
 
 static void UpdateButtons(const Selection& selection) {
     const FittingCommands fits = CommandsFor(selection);
-    EnableButton(BTN_PAUSE, fits.pause);
-    EnableButton(BTN_RESUME, fits.resume);
-    EnableButton(BTN_KILL, fits.kill);
+    // Enabling first: a focused button that is disabled passes the focus on to the
+    // next enabled control, which after PAUSE is RESUME.
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool enabling = pass == 0;
+        if (fits.pause == enabling) EnableButton(BTN_PAUSE, enabling);
+        if (fits.resume == enabling) EnableButton(BTN_RESUME, enabling);
+        if (fits.kill == enabling) EnableButton(BTN_KILL, enabling);
+    }
 }
 
 // Set when the session's end is confirmed: no question is asked after it.

@@ -39,18 +39,23 @@ HWND AppWindowHandle(intptr_t window) {
     return record ? record->hwnd : nullptr;
 }
 
-HACCEL WindowAccelerators(HWND hwnd) {
+WindowRecord* WindowRecordOf(HWND hwnd) {
     // Free records hold a null handle: a null window matches none of them.
     if (!hwnd) return nullptr;
     for (DynamicNode* node = WindowTable.dynamicList.head; node; node = node->next) {
         auto* record = static_cast<WindowRecord*>(RecordOfNode(node));
-        if (record->hwnd == hwnd) return record->acceleratorTable;
+        if (record->hwnd == hwnd) return record;
     }
     for (intptr_t number = 0; number < WindowTable.capacity; ++number) {
         auto* record = reinterpret_cast<WindowRecord*>(WindowTable.records) + number;
-        if (record->hwnd == hwnd) return record->acceleratorTable;
+        if (record->hwnd == hwnd) return record;
     }
     return nullptr;
+}
+
+HACCEL WindowAccelerators(HWND hwnd) {
+    const WindowRecord* record = WindowRecordOf(hwnd);
+    return record ? record->acceleratorTable : nullptr;
 }
 
 void RegisterTemplateClass(WNDPROC windowProcedure) {
@@ -170,6 +175,8 @@ intptr_t OpenAppWindow(intptr_t number, int x, int y, int width, int height, uin
     // rather than trust a pointer held across the creation's messages.
     if (!dynamic) record = static_cast<WindowRecord*>(AcquireRecord(WindowTable, number));
     record->hwnd = hwnd;
+    // A numbered record may have served an earlier window.
+    record->focus = nullptr;
     if (!hwnd) return 0;
 
     CurrentWindow = hwnd;

@@ -23,6 +23,7 @@ struct WindowRecord {
     int32_t acceleratorCount;
     ACCEL* accelerators; // two entries in MainHeap
     HACCEL acceleratorTable;
+    HWND focus; // the control that had the focus when the window was last deactivated
 };
 
 extern ObjectTable WindowTable;
@@ -44,5 +45,7 @@ void CloseAllWindows();
 char* GetWindowCaption(intptr_t window);
 // Handle of a window by number or identity; null when it does not exist.
 HWND AppWindowHandle(intptr_t window);
+// The record of the open toolkit window with this handle; null for any other window.
+WindowRecord* WindowRecordOf(HWND hwnd);
 // The accelerator table of the toolkit window with this handle; null for any other window.
 HACCEL WindowAccelerators(HWND hwnd);

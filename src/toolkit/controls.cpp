@@ -4,6 +4,7 @@
 
 #include "runtime/module_state.h"
 #include "runtime/scratch.h"
+#include "toolkit/focus.h"
 
 ObjectTable ControlTable;
 HFONT DefaultControlFont = nullptr;
@@ -117,6 +118,7 @@ void FreeControl(intptr_t control) {
 intptr_t DisableControl(intptr_t control, intptr_t state) {
     HWND hwnd = ControlHandle(control);
     if (!hwnd) return 0;
+    if (state != 0) PassFocusOn(hwnd);
     return EnableWindow(hwnd, state == 0);
 }
 

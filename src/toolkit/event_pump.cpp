@@ -212,6 +212,22 @@ static void TranslatePointerEvent(WPARAM control, LPARAM mouseMessage) {
     RecordControlEvent(EV_POINTER, EventControlValue, subtype);
 }
 
+// Toolkit windows are not dialogs, so nothing else remembers which control had the
+// focus while a window is inactive (behind a message box, minimized, another
+// program in front), and the default handling would give the focus to the window
+// itself: the next Tab would start over. The control is given back when the window
+// is active again, not while it is still minimized; a window that had no control
+// focused is left to the default handling.
+static LRESULT KeepFocusAcrossActivation(HWND hwnd, WPARAM wParam) {
+    WindowRecord* record = WindowRecordOf(hwnd);
+    if (!record) return NOT_HANDLED;
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        record->focus = FocusedDescendant(hwnd);
+        return NOT_HANDLED;
+    }
+    return HIWORD(wParam) == 0 && RestoreFocus(hwnd, record->focus) ? 0 : NOT_HANDLED;
+}
+
 LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // A message that the emulated sizing consumed goes no further: neither the
     // rules below nor the system's own sizing loop may act on it as well.
@@ -240,6 +256,7 @@ LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         // close.
         KeepRequest(EV_CLOSE);
         return 0;
+    case WM_ACTIVATE: return KeepFocusAcrossActivation(hwnd, wParam);
     case WM_MOVE:
     case WM_SIZE:
         // EV_MOVE and EV_SIZE are the messages' own numbers.

@@ -13,10 +13,9 @@ static bool IsFocusCandidate(HWND window) {
            (GetWindowLongA(window, GWL_STYLE) & WS_TABSTOP) != 0;
 }
 
-// The focused window if it lies inside the active window, else null.
-static HWND FocusedDescendant(HWND active) {
+HWND FocusedDescendant(HWND window) {
     HWND focus = GetFocus();
-    return focus && IsChild(active, focus) ? focus : nullptr;
+    return focus && IsChild(window, focus) ? focus : nullptr;
 }
 
 static BOOL CALLBACK StepForward(HWND window, LPARAM) {
@@ -45,19 +44,24 @@ static BOOL CALLBACK StepBackward(HWND window, LPARAM) {
     return TRUE;
 }
 
-void FocusNextControl() {
-    HWND active = GetActiveWindow();
-    // Without an active window EnumChildWindows would walk the top-level windows.
-    if (!active) return;
-    WalkStart = FocusedDescendant(active);
+// Focuses the next candidate inside window after start, wrapping round to the
+// first; the first when start is null. Nothing when start is no candidate.
+static void StepFrom(HWND window, HWND start) {
+    WalkStart = start;
     WalkPassedStart = false;
-    EnumChildWindows(active, StepForward, 0);
+    EnumChildWindows(window, StepForward, 0);
     if (WalkPassedStart) {
         // The start was the last candidate: wrap to the first.
         WalkStart = nullptr;
         WalkPassedStart = false;
-        EnumChildWindows(active, StepForward, 0);
+        EnumChildWindows(window, StepForward, 0);
     }
+}
+
+void FocusNextControl() {
+    HWND active = GetActiveWindow();
+    // Without an active window EnumChildWindows would walk the top-level windows.
+    if (active) StepFrom(active, FocusedDescendant(active));
 }
 
 void FocusPreviousControl() {
@@ -68,4 +72,24 @@ void FocusPreviousControl() {
     WalkDone = false;
     EnumChildWindows(active, StepBackward, 0);
     if (!WalkDone && WalkLast) SetFocus(WalkLast);
+}
+
+bool RestoreFocus(HWND window, HWND control) {
+    if (!control) return false;
+    if (IsChild(window, control) && IsWindowEnabled(control) && IsWindowVisible(control)) {
+        SetFocus(control);
+    } else {
+        StepFrom(window, nullptr);
+    }
+    return FocusedDescendant(window) != nullptr;
+}
+
+void PassFocusOn(HWND control) {
+    HWND focus = GetFocus();
+    if (!focus || (focus != control && !IsChild(control, focus))) return;
+    HWND window = GetAncestor(control, GA_ROOT);
+    StepFrom(window, control);
+    // No other candidate: the window itself keeps the keys, so that Tab still works.
+    focus = GetFocus();
+    if (focus == control || IsChild(control, focus)) SetFocus(window);
 }

@@ -1,13 +1,16 @@
 // A seeded random session of real input on the window: LIST, row selections,
-// PAUSE, RESUME and KILL (answered Yes or No), double clicks, Tab and Shift+Tab,
+// PAUSE, RESUME and KILL (clicked, or Tab to the button and Space; boxes answered
+// Yes or No, by click, Enter, letter or Esc), double clicks, Tab and Shift+Tab,
 // children killed, paused and resumed from outside (all their threads, or one),
 // new ones started (some holding a thread of their own suspended), and the window
 // closed (keeping what it paused paused, with a second close request left behind)
 // or ended with the session, and opened again by a new Main. After every step the
-// children's threads' suspend counts, their rows' status and the enabled buttons
-// are checked against a small model of what the window must have done: after LIST
-// and after each command a row shows its process's state, and the window's own
-// resumes lower only what its pauses raised.
+// children's threads' suspend counts, their rows' status, the enabled buttons and
+// the focused control are checked against a small model of what the window must
+// have done: after LIST and after each command a row shows its process's state,
+// the window's own resumes lower only what its pauses raised, and the focus stays
+// where the user left it (passed on to the next enabled control when its button is
+// disabled).
 //
 // It runs twice: on the real kelvor.dll, which pauses and resumes by the
 // process-wide calls, and on the Main linked into this program with those calls'
@@ -33,6 +36,7 @@
 #include "support/process_api_helpers.h"
 #include "support/task_manager_session.h"
 #include "support/test_module.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -167,6 +171,47 @@ class RandomSession : public ::testing::TestWithParam<Way> {
 
     int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); }
 
+    // Whether a control takes the focus now: the list and LIST always, a command
+    // button while it is enabled. Controls are numbered in their Tab order.
+    bool TakesFocus(intptr_t control) {
+        return control == LIST_PROCESSES || control == BTN_LIST ||
+               ExpectedButtons()[control - BTN_PAUSE] == '1';
+    }
+
+    // Where Tab (or Shift+Tab) moves the focus from a control (-1: none inside).
+    intptr_t NextFocus(intptr_t from, bool back) {
+        intptr_t control = from >= 0 ? from : back ? LIST_PROCESSES : BTN_LIST;
+        do
+            control = (control + (back ? BTN_LIST : 1)) % (BTN_LIST + 1);
+        while (!TakesFocus(control));
+        return control;
+    }
+
+    // After a command: a focused button that it disabled passed the focus on.
+    void PassFocusOn() {
+        if (focus >= 0 && !TakesFocus(focus)) focus = NextFocus(focus, false);
+    }
+
+    // The control that has the window's focus; -1 when none inside it has.
+    intptr_t FocusedControl() {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(session->mainThreadId(), &info);
+        HWND control = info.hwndFocus;
+        return control && IsChild(session->window(), control) ? GetDlgCtrlID(control) : -1;
+    }
+
+    // Tabs until the focus is on the button; "" when every Tab went where the model says.
+    std::string TabTo(intptr_t button) {
+        if (!session->Activate()) return "the window did not come to the front";
+        while (focus != button) {
+            if (!session->TapKeyAndWait(VK_TAB)) return "the window took no Tab";
+            focus = NextFocus(focus, false);
+            if (FocusedControl() != focus) return "Tab went elsewhere";
+        }
+        return "";
+    }
+
     // Children that have a row, or that are live, by index.
     std::vector<int> Matching(bool (*fits)(const Child&)) {
         std::vector<int> found;
@@ -176,14 +221,14 @@ class RandomSession : public ::testing::TestWithParam<Way> {
     }
 
     // Answers the box that must be up now with its text, by a click on the button,
-    // or by Enter where that is the default button; "" when all went as expected.
-    std::string AnswerBox(const std::string& text, int button, bool enter = false) {
+    // or by a key that gives that answer; "" when all went as expected.
+    std::string AnswerBox(const std::string& text, int button, WORD key = 0) {
         HWND box = session->WaitMessageBox(5000);
         if (!box) return "no message box \"" + text + "\"";
         const std::string shown = MessageBoxText(box);
         if (shown != text) return "the box says \"" + shown + "\", not \"" + text + "\"";
-        const bool answered = enter ? session->AnswerMessageBoxWithKey(box, VK_RETURN)
-                                    : session->AnswerMessageBox(box, button);
+        const bool answered = key ? session->AnswerMessageBoxWithKey(box, key)
+                                  : session->AnswerMessageBox(box, button);
         return answered ? "" : "the box could not be answered";
     }
 
@@ -196,9 +241,19 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         child.status = RealStatus(child);
     }
 
+    // An error box, answered OK by a click, Enter or Esc.
+    std::string AnswerError(const std::string& text) {
+        const WORD keys[] = {0, VK_RETURN, VK_ESCAPE};
+        const char* ways[] = {", OK", ", Enter", ", Esc"};
+        const int way = Pick(3);
+        history.back() += ways[way];
+        return AnswerBox(text, IDOK, keys[way]);
+    }
+
     // What a command button does to the selected row in the model, with its box
-    // answered; "" when the window did what the model expects.
-    std::string Command(intptr_t button, bool doubleClick) {
+    // answered; "" when the window did what the model expects. By keys: Tab to the
+    // button (enabled) and Space.
+    std::string Command(intptr_t button, bool doubleClick, bool keys) {
         Child* child = Selected();
         const bool enabled = ExpectedButtons()[button - BTN_PAUSE] == '1';
         HWND control = session->button(button);
@@ -206,7 +261,10 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         // none). The second click of a double click acts only if the first left the
         // button enabled (a RESUME of a process paused twice).
         int clicks = 0;
-        if (doubleClick) {
+        if (keys) {
+            if (std::string problem = TabTo(button); !problem.empty()) return problem;
+            clicks = session->TapKeyAndWait(VK_SPACE) ? 1 : -1;
+        } else if (doubleClick) {
             clicks = session->DoubleClickControl(control);
             // A double click that the desktop turned into no click is tried once more.
             if (clicks == 0 && enabled) clicks = session->ClickControl(control) ? 1 : -1;
@@ -215,30 +273,36 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         }
         if (clicks < 0) return "the click was not taken";
         if (!enabled) return clicks == 0 ? "" : "a disabled button took a click";
+        // A click focuses the button it takes, as Tab does.
+        focus = button;
         const bool gone = child->life == Life::EndedOutside;
         // A process that is gone is refused before any question.
-        if (button == BTN_KILL && gone) return AnswerBox("ERROR: can not kill process!", IDOK);
+        if (button == BTN_KILL && gone) return AnswerError("ERROR: can not kill process!");
         if (button == BTN_KILL) {
-            // No is the default answer: Enter gives it.
-            const int answer = Pick(3);
+            // No is the default answer: Enter gives it, and so does its letter.
+            const int answer = Pick(4);
             const bool yes = answer == 0;
-            history.back() += yes ? ", Yes" : answer == 1 ? ", No" : ", Enter";
+            const WORD answerKeys[] = {0, 0, VK_RETURN, 'N'};
+            const char* answers[] = {", Yes", ", No", ", Enter", ", N"};
+            history.back() += answers[answer];
             std::string problem =
-                AnswerBox("KILL:counting_child.exe", yes ? IDYES : IDNO, answer == 2);
+                AnswerBox("KILL:counting_child.exe", yes ? IDYES : IDNO, answerKeys[answer]);
             if (!problem.empty() || !yes) return problem;
             child->life = Life::EndedByWindow;
             child->status = "KILL";
+            PassFocusOn();
             return "";
         }
         const bool pause = button == BTN_PAUSE;
         if (gone) {
-            return AnswerBox(
-                pause ? "ERROR: can not pause process!" : "ERROR: can not resume process!", IDOK);
+            return AnswerError(pause ? "ERROR: can not pause process!"
+                                     : "ERROR: can not resume process!");
         }
         for (int click = 0; click < clicks; ++click) {
             if (click > 0 && ExpectedButtons()[button - BTN_PAUSE] != '1')
                 return "the second click acted on a disabled button";
             PauseOrResume(*child, pause);
+            PassFocusOn();
         }
         return "";
     }
@@ -249,6 +313,7 @@ class RandomSession : public ::testing::TestWithParam<Way> {
                           : session->ClickControl(list))) {
             return "LIST was not clicked";
         }
+        focus = BTN_LIST;
         selected = -1;
         for (Child& child : children) {
             child.row = IsLive(child) ? session->RowOfProcess(child.process->id()) : -1;
@@ -321,6 +386,7 @@ class RandomSession : public ::testing::TestWithParam<Way> {
 
     // The window has gone: what it paused is undone or left, and no row is left.
     void Forget(bool undo) {
+        focus = -1;
         for (Child& child : children) {
             child.UndoWindowPause(undo && IsLive(child));
             child.row = -1;
@@ -377,7 +443,13 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         case 4:
             selected = listed[Pick(static_cast<int>(listed.size()))];
             history.push_back("select the row of child " + std::to_string(selected));
-            return session->ClickRow(children[selected].row) ? "" : "the row was not clicked";
+            // Not a double click with the last row click, which leaves the focus alone.
+            WaitUntil([&] { return GetTickCount() - rowClickedAt > GetDoubleClickTime(); },
+                      GetDoubleClickTime() + 100);
+            focus = LIST_PROCESSES;
+            if (!session->ClickRow(children[selected].row)) return "the row was not clicked";
+            rowClickedAt = GetTickCount();
+            return "";
         case 5:
         case 6:
         case 7:
@@ -387,11 +459,14 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         case 11:
         case 12: {
             const intptr_t button = BTN_PAUSE + Pick(3);
-            const bool twice = Pick(3) == 0;
+            const int way = Pick(4);
+            // Only an enabled button can be reached with Tab.
+            const bool keys = way == 1 && ExpectedButtons()[button - BTN_PAUSE] == '1';
             const char* names[] = {"PAUSE", "RESUME", "KILL"};
-            history.push_back(std::string(twice ? "double click " : "click ") +
-                              names[button - BTN_PAUSE]);
-            return Command(button, twice);
+            const std::string name = names[button - BTN_PAUSE];
+            history.push_back(keys ? "Tab to " + name + ", Space"
+                                   : (way == 0 ? "double click " : "click ") + name);
+            return Command(button, way == 0, keys);
         }
         case 13: history.push_back("double click LIST"); return List(true);
         case 14:
@@ -417,14 +492,7 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             history.push_back(back ? "Shift+Tab" : "Tab");
             if (!session->Activate()) return "the window did not come to the front";
             if (!session->TapKeyAndWait(VK_TAB, back)) return "the window took no Tab";
-            GUITHREADINFO info = {};
-            info.cbSize = sizeof info;
-            GetGUIThreadInfo(session->mainThreadId(), &info);
-            HWND focus = info.hwndFocus;
-            if (focus != session->list() &&
-                !(IsChild(session->window(), focus) && IsWindowEnabled(focus))) {
-                return "the focus went to neither the list nor an enabled button";
-            }
+            focus = NextFocus(focus, back);
             return "";
         }
         case 17:
@@ -447,6 +515,10 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         }
         if (Buttons() != ExpectedButtons()) {
             return "buttons " + Buttons() + ", expected " + ExpectedButtons();
+        }
+        if (FocusedControl() != focus) {
+            return "the focus is on control " + std::to_string(FocusedControl()) + ", expected " +
+                   std::to_string(focus);
         }
         for (size_t i = 0; i < children.size(); ++i) {
             Child& child = children[i];
@@ -509,6 +581,8 @@ class RandomSession : public ::testing::TestWithParam<Way> {
     unsigned seed = 0;
     std::vector<Child> children;
     int selected = -1;
+    intptr_t focus = -1; // the control that has the focus (-1: none inside the window)
+    DWORD rowClickedAt = 0;
     std::vector<std::string> history;
 };
 

@@ -536,6 +536,31 @@ TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
     EXPECT_TRUE(WaitUntil([&] { return FocusOf(session.mainThreadId()) == list; }));
 }
 
+// A keyboard user keeps their place: a command's button that its own Space
+// disables passes the focus on to the next enabled control, a box gives it back to
+// the control that had it, and Tab moves on from there.
+TEST_F(TaskManager, TheFocusStaysWhereTheKeyboardUserLeftIt) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1)); // the click focused the list
+    auto focusIs = [&](intptr_t button) {
+        return FocusOf(session.mainThreadId()) == session.button(button);
+    };
+    ASSERT_TRUE(session.TapKeyAndWait(VK_TAB));
+    ASSERT_TRUE(focusIs(BTN_PAUSE));
+    ASSERT_TRUE(session.TapKeyAndWait(VK_SPACE));
+    ASSERT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
+    EXPECT_TRUE(focusIs(BTN_RESUME)); // enabled by the same command
+    ASSERT_TRUE(session.TapKeyAndWait(VK_SPACE));
+    ASSERT_EQ(session.Cell(row, COL_STATUS), "RUN");
+    EXPECT_TRUE(focusIs(BTN_KILL));
+    ASSERT_TRUE(session.TapKeyAndWait(VK_SPACE));
+    HWND box = session.WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(session.AnswerMessageBoxWithKey(box, 'N'));
+    EXPECT_TRUE(focusIs(BTN_KILL));
+    ASSERT_TRUE(session.TapKeyAndWait(VK_TAB));
+    EXPECT_TRUE(focusIs(BTN_LIST));
+}
+
 TEST_F(TaskManager, PauseHoldsAProcessThatKeepsStartingThreads) {
     // 16 chains of threads that each count for 50 ms, start their successor and
     // end: a few hundred new threads a second. (Shorter lives make the pause take

@@ -73,4 +73,50 @@ TEST_F(FocusCycling, FocusOnANonCandidateStaysForTabAndGoesLastForShiftTab) {
     EXPECT_TRUE(TabTo(6, true));
 }
 
+TEST_F(FocusCycling, DisablingTheFocusedControlPassesTheFocusOn) {
+    ASSERT_TRUE(TabTo(1));
+    ASSERT_TRUE(TabTo(3));
+    DisableControl(1, 1); // not focused: the focus stays
+    EXPECT_EQ(GetFocus(), ControlHandle(3));
+    DisableControl(1, 0);
+    DisableControl(3, 1);
+    EXPECT_EQ(GetFocus(), ControlHandle(6));
+    DisableControl(6, 1); // wraps round
+    EXPECT_EQ(GetFocus(), ControlHandle(1));
+    DisableControl(1, 1); // none left: the window keeps the keys
+    EXPECT_EQ(GetFocus(), window);
+}
+
+// Whatever made the window inactive, the control that had the focus has it again
+// when the window is active once more (the first candidate if it was disabled
+// meanwhile), and Tab moves on from there.
+TEST_F(FocusCycling, TheFocusComesBackWhenTheWindowIsActiveAgain) {
+    ASSERT_TRUE(OpenAppWindow(2, 300, 300, 100, 100, 0, "other"));
+    ASSERT_TRUE(BringToFront(window));
+    enum Away { OtherWindow, Minimized, DisabledMeanwhile };
+    for (Away away : {OtherWindow, Minimized, DisabledMeanwhile}) {
+        SCOPED_TRACE(away);
+        ASSERT_TRUE(BringToFront(window));
+        SettleEvents();
+        SetFocus(ControlHandle(3));
+        if (away == Minimized) {
+            POINT minimize;
+            ASSERT_TRUE(FindHitTestPoint(window, HTMINBUTTON, &minimize));
+            ClickAt(minimize);
+            ASSERT_TRUE(
+                WaitUntil([&] { return IsIconic(window) != FALSE; }, 3000, Meanwhile::PumpEvents));
+            PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0); // as a task bar does
+        } else {
+            ASSERT_TRUE(BringToFront(AppWindowHandle(2)));
+            if (away == DisabledMeanwhile) DisableControl(3, 1);
+            ASSERT_TRUE(BringToFront(window));
+        }
+        ASSERT_TRUE(WaitUntil([&] { return !IsIconic(window) && GetActiveWindow() == window; },
+                              3000, Meanwhile::PumpEvents));
+        EXPECT_EQ(GetFocus(), ControlHandle(away == DisabledMeanwhile ? 1 : 3));
+        EXPECT_TRUE(TabTo(6));
+    }
+    CloseAppWindow(2);
+}
+
 } // namespace
