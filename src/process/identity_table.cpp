@@ -13,15 +13,11 @@ static void ForgetStaleBlock(IdentityTable& table) {
 
 bool AppendIdentity(IdentityTable& table, const ProcessIdentity& identity) {
     ForgetStaleBlock(table);
-    if (table.count == table.capacity) {
-        const intptr_t capacity = table.capacity ? 2 * table.capacity : FIRST_CAPACITY;
-        void* grown = GrowHeapBlock(MainHeap, table.entries,
-                                    static_cast<SIZE_T>(capacity) * sizeof(ProcessIdentity));
-        if (!grown) return false;
-        table.entries = static_cast<ProcessIdentity*>(grown);
-        table.capacity = capacity;
-        table.generation = HeapGeneration;
-    }
+    void* room = RoomForOneMore(table.entries, table.count, table.capacity, FIRST_CAPACITY,
+                                sizeof(ProcessIdentity));
+    if (!room) return false;
+    table.entries = static_cast<ProcessIdentity*>(room);
+    table.generation = HeapGeneration;
     table.entries[table.count++] = identity;
     return true;
 }

@@ -4,6 +4,9 @@
 #include "process/paused_threads.h"
 #include "runtime/module_state.h"
 
+// Entries of the table's first block; each further block is twice as large.
+constexpr intptr_t FIRST_CAPACITY = 8;
+
 // A process that this module paused, and what the pause did to its threads.
 struct PausedProcess {
     ProcessIdentity identity;
@@ -33,14 +36,10 @@ static PausedProcess* Find(const ProcessIdentity& identity) {
 
 // A new entry at the end, with no threads; null when no memory can be had.
 static PausedProcess* Append(const ProcessIdentity& identity) {
-    if (PausedHere.count == PausedHere.capacity) {
-        const intptr_t capacity = PausedHere.capacity ? 2 * PausedHere.capacity : 8;
-        void* grown = GrowHeapBlock(MainHeap, PausedHere.entries,
-                                    static_cast<SIZE_T>(capacity) * sizeof(PausedProcess));
-        if (!grown) return nullptr;
-        PausedHere.entries = static_cast<PausedProcess*>(grown);
-        PausedHere.capacity = capacity;
-    }
+    void* room = RoomForOneMore(PausedHere.entries, PausedHere.count, PausedHere.capacity,
+                                FIRST_CAPACITY, sizeof(PausedProcess));
+    if (!room) return nullptr;
+    PausedHere.entries = static_cast<PausedProcess*>(room);
     PausedProcess& added = PausedHere.entries[PausedHere.count++];
     added = {identity, {}};
     return &added;

@@ -7,14 +7,10 @@
 constexpr intptr_t FIRST_CAPACITY = 16;
 
 bool KeepPausedThread(PausedThreads& threads, HANDLE thread, ULONG count) {
-    if (threads.count == threads.capacity) {
-        const intptr_t capacity = threads.capacity ? 2 * threads.capacity : FIRST_CAPACITY;
-        void* grown = GrowHeapBlock(MainHeap, threads.entries,
-                                    static_cast<SIZE_T>(capacity) * sizeof(PausedThread));
-        if (!grown) return false;
-        threads.entries = static_cast<PausedThread*>(grown);
-        threads.capacity = capacity;
-    }
+    void* room = RoomForOneMore(threads.entries, threads.count, threads.capacity, FIRST_CAPACITY,
+                                sizeof(PausedThread));
+    if (!room) return false;
+    threads.entries = static_cast<PausedThread*>(room);
     threads.entries[threads.count++] = {thread, count};
     return true;
 }

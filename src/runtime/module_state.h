@@ -25,3 +25,9 @@ extern unsigned HeapGeneration;
 // bytes in the heap, zero-filled beyond its old end. The new address, or null,
 // leaving the block as it was, when the heap is missing or has no room.
 void* GrowHeapBlock(HANDLE heap, void* block, SIZE_T bytes);
+// An array in MainHeap (entries, null for none yet) that holds count entries of
+// entrySize bytes in room for capacity, with room for one more: the same block
+// while there is room, else one twice as large (first entries at first), capacity
+// updated. Null, leaving both as they were, when no memory can be had.
+void* RoomForOneMore(void* entries, intptr_t count, intptr_t& capacity, intptr_t first,
+                     SIZE_T entrySize);

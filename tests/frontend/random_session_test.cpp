@@ -92,6 +92,17 @@ struct Child {
     void SuspendAll(bool suspend) {
         for (int& n : suspended)
             n = suspend ? n + 1 : std::max(0, n - 1);
+        EndWokenThreads();
+    }
+    // The thread that the child holds itself ends once it is let go (RESUME lowers
+    // every thread, whoever raised it): it is no longer listed or counted.
+    void EndWokenThreads() {
+        for (size_t t = threads.size(); t-- > 0;) {
+            if (own[t] == 0 || suspended[t] > 0) continue;
+            for (auto* list : {&own, &suspended, &pausedAt})
+                list->erase(list->begin() + static_cast<std::ptrdiff_t>(t));
+            threads.erase(threads.begin() + static_cast<std::ptrdiff_t>(t));
+        }
     }
     // What the window's close (Yes) and the session's end do: each thread lowered by
     // one while it is still at or above what the window's pause left it at, never
@@ -101,6 +112,7 @@ struct Child {
             if (undo && pausedAt[t] > 0 && suspended[t] >= pausedAt[t]) --suspended[t];
             pausedAt[t] = 0;
         }
+        EndWokenThreads();
     }
 };
 

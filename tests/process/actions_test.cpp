@@ -80,6 +80,18 @@ class PausingAChild : public PauseResume {
     }
     bool Pause() { return PauseProcess(child.process().handle(), child.id()); }
     bool Resume() { return ResumeProcess(child.process().handle(), child.id()); }
+    // The child paused once: a resume that reaches no thread, every one refusing to
+    // open, fails and changes nothing; once they open again, it resumes them.
+    void ExpectResumeOnlyOnceTheThreadsOpen() {
+        ProcessApi.openThread = ScriptedOpenThread;
+        for (DWORD thread : ThreadIdsOf(child.id()))
+            OpenThreadFailures[thread] = {ERROR_ACCESS_DENIED, -1};
+        EXPECT_FALSE(Resume());
+        ExpectSuspendCounts(child.id(), 1);
+        OpenThreadFailures.clear();
+        EXPECT_TRUE(Resume());
+        ExpectSuspendCounts(child.id(), 0);
+    }
     CountingChild child;
 };
 INSTANTIATE_TEST_SUITE_P(, PausingAChild, ::testing::Values(Way::ProcessWide, Way::SnapshotWalks),
@@ -249,14 +261,7 @@ TEST_P(PausingAsAWhole, AResumeThatFailsIsReportedAsFailed) {
     ASSERT_TRUE(Pause());
     // Refused as a whole, the threads are resumed one by one.
     ProcessApi.ntResumeProcess = ResumingNothing;
-    ProcessApi.openThread = ScriptedOpenThread;
-    for (DWORD thread : ThreadIdsOf(child.id()))
-        OpenThreadFailures[thread] = {ERROR_ACCESS_DENIED, -1};
-    EXPECT_FALSE(Resume());
-    ExpectSuspendCounts(child.id(), 1);
-    OpenThreadFailures.clear();
-    EXPECT_TRUE(Resume());
-    ExpectSuspendCounts(child.id(), 0);
+    ExpectResumeOnlyOnceTheThreadsOpen();
 }
 
 TEST_P(WalkingAChild, MissingToolHelpEntryPointRefusesAndTouchesNothing) {
@@ -290,14 +295,7 @@ TEST_P(WalkingAChild, ThreadsThatDoNotOpen) {
     ExpectSuspendCounts(child.id(), 1);
     EXPECT_TRUE(child.StaysStill(STILL_WINDOW_MS));
 
-    // A resume that reaches no thread fails and changes nothing.
-    for (DWORD thread : ThreadIdsOf(child.id()))
-        OpenThreadFailures[thread] = {ERROR_ACCESS_DENIED, -1};
-    EXPECT_FALSE(Resume());
-    ExpectSuspendCounts(child.id(), 1);
-    OpenThreadFailures.clear();
-    EXPECT_TRUE(Resume());
-    ExpectSuspendCounts(child.id(), 0);
+    ExpectResumeOnlyOnceTheThreadsOpen();
 
     // Listed in every walk but never opened: the pause cannot settle, so it gives up
     // and resumes the threads it suspended.
