@@ -1080,25 +1080,16 @@ LRESULT CALLBACK RefuseCreation(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-BOOL WINAPI OneProcess(DWORD* ids, DWORD, DWORD* written) {
-    ids[0] = GetCurrentProcessId();
-    *written = sizeof(DWORD);
-    return TRUE;
-}
-
 // At or above 2 GiB, and on a 64-bit build above 4 GiB.
 constexpr bool WIDE_SIZES = sizeof(SIZE_T) == 8;
 constexpr unsigned long long HUGE_WORKING_SET = WIDE_SIZES ? 6000000000ull : 3000000000ull;
 
-// Lists this process FakeRowCount times.
-int FakeRowCount = 1;
-BOOL WINAPI RepeatedProcess(DWORD* ids, DWORD bytes, DWORD* written) {
-    const DWORD count = static_cast<DWORD>(FakeRowCount) < bytes / sizeof(DWORD)
-                            ? static_cast<DWORD>(FakeRowCount)
-                            : bytes / sizeof(DWORD);
-    for (DWORD i = 0; i < count; ++i)
-        ids[i] = GetCurrentProcessId();
-    *written = count * sizeof(DWORD);
+// The ids that ListedIds gives as the running processes.
+std::vector<DWORD> ListedIdsGiven;
+BOOL WINAPI ListedIds(DWORD* ids, DWORD bytes, DWORD* written) {
+    const size_t count = std::min<size_t>(ListedIdsGiven.size(), bytes / sizeof(DWORD));
+    std::copy_n(ListedIdsGiven.begin(), count, ids);
+    *written = static_cast<DWORD>(count * sizeof(DWORD));
     return TRUE;
 }
 
@@ -1145,7 +1136,8 @@ TEST(TaskManagerStart, MainReturnsAtOnceWhenItsWindowCannotBeBuilt) {
 TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownWhole) {
     ModuleScope module;
     SavedProcessApi saved;
-    ProcessApi.enumProcesses = OneProcess;
+    ListedIdsGiven = {GetCurrentProcessId()};
+    ProcessApi.enumProcesses = ListedIds;
     BuildMainWindow();
     struct Case {
         const char* name;
@@ -1172,15 +1164,6 @@ TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownWhole) {
     CloseAppWindow(WIN_MAIN);
 }
 
-// The ids that ListedIds gives as the running processes.
-std::vector<DWORD> ListedIdsGiven;
-BOOL WINAPI ListedIds(DWORD* ids, DWORD bytes, DWORD* written) {
-    const size_t count = std::min<size_t>(ListedIdsGiven.size(), bytes / sizeof(DWORD));
-    std::copy_n(ListedIdsGiven.begin(), count, ids);
-    *written = static_cast<DWORD>(count * sizeof(DWORD));
-    return TRUE;
-}
-
 TEST(TaskManagerList, ProcessesThatEndedSinceTheSnapshotGetNoRow) {
     ModuleScope module;
     SavedProcessApi saved;
@@ -1202,11 +1185,11 @@ TEST(TaskManagerList, ProcessesThatEndedSinceTheSnapshotGetNoRow) {
 TEST(TaskManagerList, FileColumnGivesUpTheScrollBarsWidthOnlyWhileItShows) {
     ModuleScope module;
     SavedProcessApi saved;
-    ProcessApi.enumProcesses = RepeatedProcess;
+    ProcessApi.enumProcesses = ListedIds;
     BuildMainWindow();
     HWND list = ControlHandle(LIST_PROCESSES);
     RECT client;
-    FakeRowCount = 300;
+    ListedIdsGiven.assign(300, GetCurrentProcessId());
     ListProcesses();
     ASSERT_EQ(CountRows(LIST_PROCESSES), 300);
     ASSERT_TRUE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL);
@@ -1216,7 +1199,7 @@ TEST(TaskManagerList, FileColumnGivesUpTheScrollBarsWidthOnlyWhileItShows) {
     EXPECT_LE(ColumnsRight(list), client.right) << "the Status column is covered";
 
     // Few rows again: the columns are as the window opened with them.
-    FakeRowCount = 3;
+    ListedIdsGiven.assign(3, GetCurrentProcessId());
     ListProcesses();
     ASSERT_EQ(CountRows(LIST_PROCESSES), 3);
     EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL);
