@@ -15,7 +15,7 @@ struct PausedProcess {
 
 // Written by PAUSE (through PauseAndNote), RESUME and KILL (ForgetPaused) and the
 // close, read by every row's state, the close, the session's end and detach. In
-// MainHeap; the entries keep their order.
+// MainHeap.
 static struct {
     PausedProcess* entries;
     intptr_t count;
@@ -74,7 +74,7 @@ void ForgetPaused(const ProcessIdentity& identity) {
 
 bool IsPausedHere(const ProcessIdentity& identity) {
     const PausedProcess* entry = Find(identity);
-    return entry && AnyStillPaused(entry->threads);
+    return entry && PauseStillHolds(entry->threads);
 }
 
 bool CountsAsPaused(RunState state, const ProcessIdentity& identity) {
@@ -83,7 +83,7 @@ bool CountsAsPaused(RunState state, const ProcessIdentity& identity) {
 
 bool AnyStillPaused() {
     for (intptr_t i = 0; i < PausedHere.count; ++i) {
-        if (AnyStillPaused(PausedHere.entries[i].threads)) return true;
+        if (PauseStillHolds(PausedHere.entries[i].threads)) return true;
     }
     return false;
 }

@@ -35,7 +35,7 @@ static bool StillPaused(const PausedThread& paused) {
     return count < 0 || static_cast<ULONG>(count) >= paused.count;
 }
 
-bool AnyStillPaused(const PausedThreads& threads) {
+bool PauseStillHolds(const PausedThreads& threads) {
     for (intptr_t i = 0; i < threads.count; ++i) {
         if (StillPaused(threads.entries[i])) return true;
     }

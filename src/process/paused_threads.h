@@ -35,7 +35,7 @@ void ClosePausedThreads(PausedThreads& threads);
 void FreePausedThreads(PausedThreads& threads);
 // True while a thread that has not ended is still at or above its count, or its
 // count cannot be read: the pause still holds it.
-bool AnyStillPaused(const PausedThreads& threads);
+bool PauseStillHolds(const PausedThreads& threads);
 // Undoes the pause: lowers by one each thread still at or above its count, never
 // one below it. Allocates nothing. False when a thread that still runs could not
 // be lowered.
