@@ -164,23 +164,19 @@ static LookOutcome LookAtThreads(HANDLE process, PausedThreads* record) {
     if (record) ClosePausedThreads(*record);
     int threads = 0;
     bool caught = false, failed = false;
-    const bool walked = WalkThreadHandles(
-        process, PAUSED_THREAD_ACCESS,
-        [&](HANDLE thread) {
-            const LONG count = ThreadSuspendCount(thread);
-            bool held = count > 0;
-            if (count == 0 && SuspendThread(thread) != FAILED) held = caught = true;
-            // A thread on its way out refuses; only one that still runs fails.
-            failed = count < 0 || (!held && !HasEnded(thread));
-            if (held) ++threads;
-            if (!record) return !failed;
-            // Kept with the count that the pause leaves it at.
-            if (held && KeepPausedThread(*record, thread, count > 0 ? count : 1)) return true;
-            CloseHandle(thread);
-            failed |= held; // no room to keep it
-            return !failed;
-        },
-        record ? ThreadHandles::TakenByVisit : ThreadHandles::ClosedByWalk);
+    const bool walked = WalkThreadHandles(process, PAUSED_THREAD_ACCESS, [&](HANDLE& thread) {
+        const LONG count = ThreadSuspendCount(thread);
+        bool held = count > 0;
+        if (count == 0 && SuspendThread(thread) != FAILED) held = caught = true;
+        // A thread on its way out refuses; only one that still runs fails.
+        failed = count < 0 || (!held && !HasEnded(thread));
+        if (held) ++threads;
+        if (!record || !held) return !failed;
+        // Kept with the count that the pause leaves it at; the walk no longer closes it.
+        failed = !KeepPausedThread(*record, thread, count > 0 ? count : 1);
+        if (!failed) thread = nullptr;
+        return !failed;
+    });
     if (!walked || failed || threads == 0) return LookOutcome::Failed;
     return caught ? LookOutcome::Caught : LookOutcome::Held;
 }

@@ -1,18 +1,21 @@
 #include "process/thread_state.h"
 
-bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit, ThreadHandles handles) {
+bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE&> visit) {
     if (!ProcessApi.ntGetNextThread) return false;
-    const bool close = handles == ThreadHandles::ClosedByWalk;
     HANDLE thread = nullptr;
+    bool close = false; // the walk closes thread: the visit did not take it over
     for (;;) {
         HANDLE next = nullptr;
         // The handle of the thread before leads the call to the next: it is closed
         // only after it.
         const LONG status = ProcessApi.ntGetNextThread(process, thread, access, 0, 0, &next);
-        if (thread && close) CloseHandle(thread);
+        if (close) CloseHandle(thread);
         if (status < 0) return status == STATUS_NO_MORE_ENTRIES;
         thread = next;
-        if (!visit(thread)) {
+        HANDLE offered = thread;
+        const bool more = visit(offered);
+        close = offered != nullptr;
+        if (!more) {
             if (close) CloseHandle(thread);
             return true;
         }

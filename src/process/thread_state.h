@@ -32,22 +32,15 @@ template <class Item> struct Visitor {
     bool operator()(Item item) const { return call(visit, item); }
 };
 
-// Who closes the handles that a walk of a process's threads opens.
-enum class ThreadHandles {
-    ClosedByWalk, // each once the walk has moved past it
-    TakenByVisit, // the visit takes each over, to keep or to close
-};
-
 // Calls visit(thread) for each thread of the process, opened with the access by the
-// process's handle (NtGetNextThread), until visit returns false. True when it got
-// to the last thread or visit stopped it; false when the system lacks the call, the
-// handle lacks PROCESS_QUERY_INFORMATION, or a thread could not be opened.
-bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE> visit,
-                       ThreadHandles handles = ThreadHandles::ClosedByWalk);
-template <class Visit>
-bool WalkThreadHandles(HANDLE process, DWORD access, Visit visit,
-                       ThreadHandles handles = ThreadHandles::ClosedByWalk) {
-    return WalkThreadHandles(process, access, Visitor<HANDLE>(visit), handles);
+// process's handle (NtGetNextThread), until visit returns false. The walk closes
+// each handle once it has moved past it, unless the visit took it over by setting
+// thread to null (it then keeps the handle open and closes it itself). True when it
+// got to the last thread or visit stopped it; false when the system lacks the call,
+// the handle lacks PROCESS_QUERY_INFORMATION, or a thread could not be opened.
+bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE&> visit);
+template <class Visit> bool WalkThreadHandles(HANDLE process, DWORD access, Visit visit) {
+    return WalkThreadHandles(process, access, Visitor<HANDLE&>(visit));
 }
 
 // Calls visit(thread id) for each thread of the process in a fresh system-wide

@@ -761,7 +761,7 @@ TEST_F(TaskManager, APauseLoweredFromOutsideIsUndoneNoFurther) {
     } cases[] = {
         {"a thread it holds itself, closed", CountingChild::HELD_THREAD, false},
         {"a thread it holds itself, the session ends", CountingChild::HELD_THREAD, true},
-        {"an ended thread, closed", CountingChild::ENDED_THREAD, false},
+        {"ended threads, closed", CountingChild::ENDED_THREADS, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

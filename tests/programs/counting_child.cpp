@@ -1,9 +1,10 @@
 // Child program for the pause and resume tests. Arguments: the id of the
 // process to outlive no longer, the name of a shared CounterBoard mapping, the
 // number of counting threads, optionally a lifetime in ms and extras: "held" for
-// one more thread that the child starts suspended and never lets go, "ended" for a
-// thread started suspended and terminated, whose handle the child keeps (the
-// system still lists it to a walk of the process's threads), "limited" for a
+// one more thread that the child starts suspended and never lets go, "ended" for
+// two threads that have ended but whose handles the child keeps (the system still
+// lists them to a walk of the process's threads): one started suspended and
+// terminated, one that ran to its end, "limited" for a
 // process that grants others only limited query access (its own security
 // descriptor). Each counting thread counts in its own slot of the board. Without a
 // lifetime the threads count for ever; with one, each slot is a chain of
@@ -79,9 +80,12 @@ int main(int argc, char** argv) {
             extra = CreateThread(nullptr, 0, NeverRuns, nullptr, CREATE_SUSPENDED, nullptr);
             if (!extra) return 2;
         }
-        if (strcmp(argv[i], "ended") == 0 &&
-            (!TerminateThread(extra, 0) || WaitForSingleObject(extra, 5000) != WAIT_OBJECT_0)) {
-            return 2;
+        if (strcmp(argv[i], "ended") == 0) {
+            HANDLE ran = CreateThread(nullptr, 0, NeverRuns, nullptr, 0, nullptr);
+            if (!ran || WaitForSingleObject(ran, 5000) != WAIT_OBJECT_0 ||
+                !TerminateThread(extra, 0) || WaitForSingleObject(extra, 5000) != WAIT_OBJECT_0) {
+                return 2;
+            }
         }
         if (strcmp(argv[i], "limited") == 0 && !GrantOnlyLimitedAccess()) return 2;
     }

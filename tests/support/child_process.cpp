@@ -95,7 +95,7 @@ bool CountingChild::Start(int threads, DWORD lifetimeMs, unsigned extras) {
     threads_ = threads;
     char arguments[128];
     snprintf(arguments, sizeof(arguments), "%s %d %lu%s%s%s", name, threads, lifetimeMs,
-             extras & HELD_THREAD ? " held" : "", extras & ENDED_THREAD ? " ended" : "",
+             extras & HELD_THREAD ? " held" : "", extras & ENDED_THREADS ? " ended" : "",
              extras & LIMITED_ACCESS ? " limited" : "");
     if (!child_.Start("counting_child.exe", arguments)) return false;
     if (!WaitUntil([&] { return board_->ready || child_.WaitForExit(0); }, 10000) ||

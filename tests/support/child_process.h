@@ -53,7 +53,8 @@ class CountingChild {
     enum Extras : unsigned {
         NONE = 0,
         HELD_THREAD = 1,    // a thread it started suspended and never lets go
-        ENDED_THREAD = 2,   // a thread started suspended and terminated, its handle kept
+        ENDED_THREADS = 2,  // a thread terminated while suspended and one that ran out,
+                            // their handles kept
         LIMITED_ACCESS = 4, // it grants others only limited query access
     };
     // Starts the child with threads counting threads and waits until every one counts.
