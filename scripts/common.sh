@@ -15,6 +15,7 @@ KELVOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # value or a pair it does not know.
 kelvor_settings() {
     KELVOR_OUT=${KELVOR_OUT:-$KELVOR_ROOT/build}
+    KELVOR_BITS_GIVEN=${KELVOR_BITS_GIVEN:-${KELVOR_BITS:+1}}
     KELVOR_BITS=${KELVOR_BITS:-32}
     KELVOR_WINEARCH=${KELVOR_WINEARCH:-win64}
     case "$KELVOR_BITS" in
@@ -134,10 +135,43 @@ kelvor_cleanup() {
     if [ -n "$KELVOR_XVFB_PID" ]; then kill "$KELVOR_XVFB_PID" 2>/dev/null || true; fi
 }
 
+# True when this machine runs 32-bit Linux programs, Wine's 32-bit loader among them:
+# some kernels are built, or started, with their 32-bit emulation off, and the
+# loader then fails with "Exec format error". (Run after the set-up.)
+kelvor_runs_32bit() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# Where the machine runs no 32-bit programs, every Wine command goes to the 64-bit
+# loader (Debian's wine script would take the 32-bit one, which cannot start), and a
+# 32-bit build or prefix cannot run at all: without KELVOR_BITS given, the 64-bit
+# build is taken instead; a 32-bit one asked for is refused, saying why (returns 2).
+kelvor_wine_loader() {
+    kelvor_runs_32bit && return 0
+    if [ "$KELVOR_BITS" = 32 ] || [ "$KELVOR_WINEARCH" = win32 ]; then
+        if [ -n "$KELVOR_BITS_GIVEN" ] || [ "$KELVOR_WINEARCH" = win32 ]; then
+            echo "this machine runs no 32-bit programs (its kernel's 32-bit emulation is off):" \
+                "only KELVOR_BITS=64 in a 64-bit prefix can run here" >&2
+            return 2
+        fi
+        echo "note: this machine runs no 32-bit programs; running the 64-bit build" >&2
+        KELVOR_BITS=64
+        kelvor_settings
+    fi
+    local wrappers=$KELVOR_OUT/wine64-only
+    mkdir -p "$wrappers"
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$wrappers/$name"
+        chmod +x "$wrappers/$name"
+    done
+    export PATH="$wrappers:$PATH" WINELOADER=/usr/lib/wine/wine64
+}
+
 # Set-up, build, virtual display (unless the caller's display is to be used),
 # prefix and wineserver, torn down when the calling script exits.
 kelvor_prepare() {
     bash "$KELVOR_ROOT/scripts/setup.sh"
+    kelvor_wine_loader
     kelvor_raise_file_limit
     mkdir -p "$KELVOR_OUT"
     kelvor_build
