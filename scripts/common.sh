@@ -60,20 +60,25 @@ kelvor_configure() {
 }
 
 kelvor_build() {
-    kelvor_configure
-    cmake --build "$KELVOR_BUILD" -j "$(nproc)"
+    kelvor_configure && cmake --build "$KELVOR_BUILD" -j "$(nproc)"
 }
 
 # A private prefix with a virtual desktop (so that windows get captions and focus
-# works without a window manager) and no crash dialog. Made once per architecture.
+# works without a window manager) and no crash dialog. Made once per architecture,
+# and marked ready only once every step of it worked (a prefix without its
+# settings would fail every test that clicks a caption, for good).
 kelvor_prefix() {
-    if [ ! -f "$WINEPREFIX/.kelvor-ready" ]; then
-        rm -rf "$WINEPREFIX"
-        mkdir -p "$WINEPREFIX"
-        WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$KELVOR_OUT/wineboot-$WINEARCH.log" 2>&1
-        wine regedit /S "$KELVOR_ROOT/scripts/prefix.reg" >>"$KELVOR_OUT/wineboot-$WINEARCH.log" 2>&1
-        wineserver -w
+    [ -f "$WINEPREFIX/.kelvor-ready" ] && return 0
+    local log=$KELVOR_OUT/wineboot-$WINEARCH.log
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    if WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$log" 2>&1 &&
+        wine regedit /S "$KELVOR_ROOT/scripts/prefix.reg" >>"$log" 2>&1 &&
+        wineserver -w; then
         touch "$WINEPREFIX/.kelvor-ready"
+    else
+        echo "the Wine prefix $WINEPREFIX could not be made (see $log)" >&2
+        return 1
     fi
 }
 
@@ -109,7 +114,10 @@ kelvor_wineserver() {
     # The first Wine process starts the prefix's services, which inherit its
     # output handles: start them here, writing to a file, so that no later
     # program's output pipe is held open by them.
-    wine cmd /c exit >"$KELVOR_OUT/wine-warmup.log" 2>&1 </dev/null
+    wine cmd /c exit >"$KELVOR_OUT/wine-warmup.log" 2>&1 </dev/null || {
+        echo "Wine starts no program (see $KELVOR_OUT/wine-warmup.log)" >&2
+        return 1
+    }
     kelvor_settle
 }
 
@@ -169,14 +177,16 @@ kelvor_wine_loader() {
 
 # Set-up, build, virtual display (unless the caller's display is to be used),
 # prefix and wineserver, torn down when the calling script exits.
+# Each step's failure is returned, also where the caller runs it in a test of its
+# own (an if or ||), where the shell's -e does not act.
 kelvor_prepare() {
-    bash "$KELVOR_ROOT/scripts/setup.sh"
-    kelvor_wine_loader
+    bash "$KELVOR_ROOT/scripts/setup.sh" || return
+    kelvor_wine_loader || return
     kelvor_raise_file_limit
     mkdir -p "$KELVOR_OUT"
-    kelvor_build
+    kelvor_build || return
     trap kelvor_cleanup EXIT
-    kelvor_display
-    kelvor_prefix
+    kelvor_display || return
+    kelvor_prefix || return
     kelvor_wineserver
 }

@@ -21,10 +21,9 @@ run_pass() {
     shift 2
     (
         export KELVOR_BITS=$bits KELVOR_WINEARCH=$arch
-        kelvor_settings
-        kelvor_prepare
-        cd "$KELVOR_BUILD"
-        ctest --output-on-failure --timeout 300 "$@"
+        # Chained: the pass runs in an || below, where the shell's -e does not act.
+        kelvor_settings && kelvor_prepare && cd "$KELVOR_BUILD" &&
+            ctest --output-on-failure --timeout 300 "$@"
     )
 }
 
