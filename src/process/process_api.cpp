@@ -103,7 +103,7 @@ int ReleaseProcessApi() {
 bool GrowProcessIdBuffer() {
     const DWORD size = ProcessApi.processIdBufferSize;
     if (!ProcessApi.processIdBuffer || size >= MAX_PROCESS_ID_BUFFER_SIZE) return false;
-    auto* grown = static_cast<DWORD*>(GlobalAlloc(GMEM_FIXED, 2 * size));
+    auto* grown = static_cast<DWORD*>(GlobalAlloc(GMEM_FIXED, SIZE_T{2} * size));
     if (!grown) return false;
     GlobalFree(ProcessApi.processIdBuffer);
     ProcessApi.processIdBuffer = grown;
