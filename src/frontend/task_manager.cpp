@@ -139,6 +139,14 @@ static void ShowRowState(intptr_t row, const RowProcess& held) {
     SetCellText(LIST_PROCESSES, row, StatusOf(state, held.identity()), COL_STATUS);
 }
 
+// A command refused for a row's process: a refusal may be the first sight that the
+// process has ended, and the pause noted for it goes then, with the handles that
+// keep it.
+static void RefuseRow(const RowProcess& held, const char* error) {
+    LetGoIfLapsed(held.identity());
+    AskUser(error, MB_OK);
+}
+
 // Pause and resume: the row's process held, the operation carried out on it (which
 // brings the note of what this window paused up to date) and the state after it
 // shown; the error box when the process cannot be held or the operation fails.
@@ -146,7 +154,7 @@ static void ChangeRowState(intptr_t row, bool (*operation)(HANDLE, const Process
                            const char* error) {
     RowProcess held(row, SUSPEND_ACCESS);
     if (!held.held() || !operation(held.process(), held.identity())) {
-        AskUser(error, MB_OK);
+        RefuseRow(held, error);
         return;
     }
     ShowRowState(row, held);
@@ -173,7 +181,7 @@ static void KillRow(intptr_t row) {
     constexpr const char* error = "ERROR: can not kill process!";
     RowProcess held(row, KILL_ACCESS);
     if (!held.held() || !MayKill(held.process(), held.identity().id)) {
-        AskUser(error, MB_OK);
+        RefuseRow(held, error);
         return;
     }
     ScratchMark mark;
@@ -183,7 +191,7 @@ static void KillRow(intptr_t row) {
     ScratchKeepText();
     if (AskUser(question, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
     if (!KillProcess(held.process(), 0)) {
-        AskUser(error, MB_OK);
+        RefuseRow(held, error);
         return;
     }
     ForgetPaused(held.identity());
@@ -192,6 +200,9 @@ static void KillRow(intptr_t row) {
 
 void ListProcesses() {
     RowIdentities.count = 0;
+    // A pause undone from outside, or whose process has ended (it gets no row), goes
+    // with the handles that it holds.
+    LetGoOfLapsedPauses();
     // Repainting is held for the whole command: a visible list view otherwise
     // repaints (and updates its scroll bar) on every row and cell.
     SetListRedraw(LIST_PROCESSES, false);
@@ -237,7 +248,7 @@ static void RunCommand(intptr_t control, const Selection& selection) {
         ListProcesses();
         // The old rows stayed on screen while LIST rebuilt them: a click or key made
         // meanwhile was aimed at a row that is no longer where the user saw it.
-        DiscardQueuedInput();
+        DiscardQueuedInput(AppWindowHandle(WIN_MAIN));
         return;
     }
     const FittingCommands fits = CommandsFor(selection);

@@ -13,9 +13,10 @@ struct PausedProcess {
     PausedThreads threads;
 };
 
-// Written by PAUSE (through PauseAndNote), RESUME and KILL (ForgetPaused) and the
-// close, read by every row's state, the close, the session's end and detach. In
-// MainHeap.
+// Written by PAUSE (through PauseAndNote), RESUME and KILL (ForgetPaused), every
+// look that lets go of a pause that no longer holds (a row's state, LIST, the close)
+// and the close, the session's end and detach, which forget them all; read by
+// every row's state, the close, the session's end and detach. In MainHeap.
 static struct {
     PausedProcess* entries;
     intptr_t count;
@@ -72,20 +73,40 @@ void ForgetPaused(const ProcessIdentity& identity) {
     if (PausedProcess* entry = Find(identity)) Remove(entry);
 }
 
+// The process's entry while its pause still holds. A pause that no longer holds
+// (undone from outside, or its process has ended) is let go: a later pause by
+// someone else must not be taken for it.
+static PausedProcess* FindHolding(const ProcessIdentity& identity) {
+    PausedProcess* entry = Find(identity);
+    if (!entry || PauseStillHolds(entry->threads)) return entry;
+    Remove(entry);
+    return nullptr;
+}
+
 bool IsPausedHere(const ProcessIdentity& identity) {
-    const PausedProcess* entry = Find(identity);
-    return entry && PauseStillHolds(entry->threads);
+    return FindHolding(identity) != nullptr;
+}
+
+void LetGoIfLapsed(const ProcessIdentity& identity) {
+    FindHolding(identity);
 }
 
 bool CountsAsPaused(RunState state, const ProcessIdentity& identity) {
-    return state == RunState::Paused || IsPausedHere(identity);
+    // Read first: the read lets go of a pause that no longer holds.
+    const bool pausedHere = IsPausedHere(identity);
+    return state == RunState::Paused || pausedHere;
+}
+
+void LetGoOfLapsedPauses() {
+    // Backwards: Remove puts the last entry in the removed one's place.
+    for (intptr_t i = PausedHere.count - 1; i >= 0; --i) {
+        if (!PauseStillHolds(PausedHere.entries[i].threads)) Remove(&PausedHere.entries[i]);
+    }
 }
 
 bool AnyStillPaused() {
-    for (intptr_t i = 0; i < PausedHere.count; ++i) {
-        if (PauseStillHolds(PausedHere.entries[i].threads)) return true;
-    }
-    return false;
+    LetGoOfLapsedPauses();
+    return PausedHere.count > 0;
 }
 
 bool ResumePausedProcesses() {

@@ -3,9 +3,12 @@
 // gone, since no later window knows they were paused: they are resumed for the
 // user when the window closes (if the user agrees), when the session ends, and
 // when the library is unloaded or the host process ends under a window still open.
-// Those resumes undo exactly what the pauses did: a thread that the program, a
-// debugger or another tool holds stays held, and one already lowered from outside
-// below what the pause left it at is not lowered again.
+// A pause is one act on its process: while it still holds a thread (one that it
+// suspended is at or above the count it left it at), undoing it lowers every thread
+// that it suspended by one, never below 0; once it holds none (undone from outside,
+// or its process has ended), it is let go as soon as it is looked at, and nothing
+// is lowered. A thread that the program, a debugger or another tool held before
+// the pause stays held.
 #pragma once
 
 #include <windows.h>
@@ -26,19 +29,25 @@ bool ResumeAndForget(HANDLE process, const ProcessIdentity& identity);
 void ForgetPaused(const ProcessIdentity& identity);
 // True while the pause noted for the process still holds one of its threads: a
 // thread that has not ended is at or above the count the pause left it at (or its
-// count cannot be read). Once every one of them is lowered below it (resumed from
-// outside), the process is no longer paused here.
+// count cannot be read). A noted pause that no longer holds is let go here, its
+// handles closed: the process is no longer paused here.
 bool IsPausedHere(const ProcessIdentity& identity);
 // Whether a process in this state counts as paused: every thread suspended, whoever
-// did it, or paused here.
+// did it, or paused here (read as IsPausedHere reads it).
 bool CountsAsPaused(RunState state, const ProcessIdentity& identity);
-// True when a noted process is still paused here.
+// Lets go of the pause noted for the process if it no longer holds: a refused
+// command may be the first sight that the process has ended.
+void LetGoIfLapsed(const ProcessIdentity& identity);
+// Lets go of every noted pause that no longer holds, closing its handles: those
+// undone from outside and those whose process has ended.
+void LetGoOfLapsedPauses();
+// True when a noted process is still paused here; lets go of the rest first.
 bool AnyStillPaused();
-// Undoes every noted pause that still holds a thread: each thread lowered by one
-// while it is still at or above the count its pause left it at, never below. It
-// uses only the threads' own handles and allocates nothing, so that it can run
-// while the host process ends (a thread that ended then may have left a heap's lock
-// held). False when a thread could not be lowered. The notes stay.
+// Undoes every noted pause that still holds a thread, as one act each: every
+// thread that it suspended lowered by one, never below 0. It uses only the
+// threads' own handles and allocates nothing, so that it can run while the host
+// process ends (a thread that ended then may have left a heap's lock held). False
+// when a thread could not be lowered. The notes stay.
 bool ResumePausedProcesses();
 // Forgets every noted process and leaves them as they are.
 void ForgetPausedProcesses();

@@ -44,25 +44,17 @@ bool PauseStillHolds(const PausedThreads& threads) {
 
 constexpr DWORD FAILED = static_cast<DWORD>(-1);
 
-// Lowers the thread by one if it is still at or above its count.
-static bool Undo(const PausedThread& paused) {
-    if (HasEnded(paused.thread)) return true;
-    const LONG count = ThreadSuspendCount(paused.thread);
-    if (count >= 0) {
-        return static_cast<ULONG>(count) < paused.count || ResumeThread(paused.thread) != FAILED;
-    }
-    // Where the count cannot be read, SuspendThread tells it (the count before the
-    // call); that suspension is taken back at once, with the pause's own while the
-    // thread still holds it.
-    const DWORD before = SuspendThread(paused.thread);
-    if (before == FAILED) return HasEnded(paused.thread);
-    ResumeThread(paused.thread);
-    return before < paused.count || ResumeThread(paused.thread) != FAILED;
-}
-
 bool UndoPause(const PausedThreads& threads) {
+    // The pause is one act: while it still holds a thread, every thread that it
+    // suspended is lowered by one, a thread let go from outside meanwhile included
+    // (ResumeThread leaves a thread at 0 as it is). Once it holds none, it has been
+    // undone from outside, and nothing is lowered.
+    if (!PauseStillHolds(threads)) return true;
     bool undone = true;
-    for (intptr_t i = 0; i < threads.count; ++i)
-        undone &= Undo(threads.entries[i]);
+    for (intptr_t i = 0; i < threads.count; ++i) {
+        HANDLE thread = threads.entries[i].thread;
+        if (HasEnded(thread)) continue;
+        if (ResumeThread(thread) == FAILED && !HasEnded(thread)) undone = false;
+    }
     return undone;
 }

@@ -1,7 +1,6 @@
 // The threads that one pause suspended, each held open with its suspend count
-// right after the pause: what the pause did, so that it can be undone exactly. A
-// thread that the program, a debugger or another tool holds suspended stays held
-// when the pause is undone, and one lowered from outside since is not lowered again.
+// right after the pause: what the pause did, so that it can be undone as one act
+// while it holds, and left alone once it has been undone from outside.
 #pragma once
 
 #include <windows.h>
@@ -36,7 +35,7 @@ void FreePausedThreads(PausedThreads& threads);
 // True while a thread that has not ended is still at or above its count, or its
 // count cannot be read: the pause still holds it.
 bool PauseStillHolds(const PausedThreads& threads);
-// Undoes the pause: lowers by one each thread still at or above its count, never
-// one below it. Allocates nothing. False when a thread that still runs could not
-// be lowered.
+// Undoes the pause while it still holds (PauseStillHolds): lowers every thread that
+// has not ended by one, never below 0; a pause that no longer holds is left alone.
+// Allocates nothing. False when a thread that has not ended could not be lowered.
 bool UndoPause(const PausedThreads& threads);

@@ -75,15 +75,31 @@ size_t CopyTextMarkingCut(char* out, size_t size, const char* text) {
 }
 
 size_t WholeCharactersLength(const char* text, size_t length) {
-    if (GetACP() != CP_UTF8) return length;
-    // Back over the continuation bytes (10xxxxxx) at the end to the letter's first byte.
-    size_t lead = length;
-    while (lead > 0 && length - lead < 4 && (text[lead - 1] & 0xC0) == 0x80)
-        --lead;
-    if (lead == 0) return length;
-    const auto first = static_cast<unsigned char>(text[--lead]);
-    const size_t letter = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
-    return length - lead < letter ? lead : length;
+    return WholeCharactersLength(text, length, GetACP());
+}
+
+size_t WholeCharactersLength(const char* text, size_t length, unsigned codePage) {
+    if (codePage == CP_UTF8) {
+        // Back over the continuation bytes (10xxxxxx) at the end to the letter's first byte.
+        size_t lead = length;
+        while (lead > 0 && length - lead < 4 && (text[lead - 1] & 0xC0) == 0x80)
+            --lead;
+        if (lead == 0) return length;
+        const auto first = static_cast<unsigned char>(text[--lead]);
+        const size_t letter = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+        return length - lead < letter ? lead : length;
+    }
+    CPINFO info;
+    if (!GetCPInfo(codePage, &info) || info.MaxCharSize == 1) return length;
+    // A double-byte code page: a trail byte can look like a lead byte or a plain
+    // letter, so the letters are counted from the start.
+    size_t whole = 0;
+    while (whole < length) {
+        const size_t letter = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[whole])) ? 2 : 1;
+        if (whole + letter > length) break;
+        whole += letter;
+    }
+    return whole;
 }
 
 size_t TextLength(const char* text, size_t limit) {

@@ -31,10 +31,13 @@ size_t CopyText(char* out, size_t size, const char* text);
 // (size > 4): what fits of it is cut before a whole character to make room.
 size_t CopyTextMarkingCut(char* out, size_t size, const char* text);
 // The length of the first length bytes of text without a character that they hold
-// only in part: where the ANSI code page is UTF-8 (a program that declares it), a
-// letter is up to four bytes, and a cut inside one would leave a broken letter.
-// In any other code page, length itself.
+// only in part, in the ANSI code page that the process runs with: in UTF-8 (a
+// program that declares it) a letter is up to four bytes, in a double-byte code
+// page (Japanese, Chinese, Korean) up to two, and a cut inside one would leave a
+// broken letter. In a single-byte code page, length itself.
 size_t WholeCharactersLength(const char* text, size_t length);
+// The same in the given code page.
+size_t WholeCharactersLength(const char* text, size_t length, unsigned codePage);
 
 // Length of text, but at most limit; 0 for a null text.
 size_t TextLength(const char* text, size_t limit);

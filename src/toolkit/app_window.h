@@ -23,7 +23,7 @@ struct WindowRecord {
     int32_t acceleratorCount;
     ACCEL* accelerators; // two entries in MainHeap
     HACCEL acceleratorTable;
-    HWND focus; // the control that had the focus when the window was last deactivated
+    HWND focus; // the control that had the focus last (NoteFocus), or null
 };
 
 extern ObjectTable WindowTable;

@@ -101,6 +101,7 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     // Read before the release: a dynamic record is freed by it.
     const WNDPROC previous = record.previousProc;
     if (message == WM_NCDESTROY) ReleaseRecord(ControlTable, id);
+    if (message == WM_SETFOCUS) NoteFocus(hwnd);
     return CallWindowProcA(previous, hwnd, message, wParam, lParam);
 }
 

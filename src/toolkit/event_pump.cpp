@@ -103,12 +103,26 @@ int32_t WaitEvent() {
     return static_cast<int32_t>(EventMessage.message);
 }
 
-void DiscardQueuedInput() {
+// Removes the keys and the mouse input in the client area that wait for this one
+// window. System keys (WM_SYSKEYDOWN to WM_SYSDEADCHAR: Alt+F4, Alt+Space, Alt+Tab)
+// and the caption's mouse input stay.
+static void DiscardInputFor(HWND window) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    while (PeekMessageA(&message, window, WM_KEYDOWN, WM_DEADCHAR, PM_REMOVE)) {
     }
-    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    while (PeekMessageA(&message, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
     }
+}
+
+static BOOL CALLBACK DiscardChildInput(HWND child, LPARAM) {
+    DiscardInputFor(child);
+    return TRUE;
+}
+
+void DiscardQueuedInput(HWND window) {
+    if (!window) return;
+    DiscardInputFor(window);
+    EnumChildWindows(window, DiscardChildInput, 0);
 }
 
 intptr_t EventControl() {
@@ -212,22 +226,6 @@ static void TranslatePointerEvent(WPARAM control, LPARAM mouseMessage) {
     RecordControlEvent(EV_POINTER, EventControlValue, subtype);
 }
 
-// Toolkit windows are not dialogs, so nothing else remembers which control had the
-// focus while a window is inactive (behind a message box, minimized, another
-// program in front), and the default handling would give the focus to the window
-// itself: the next Tab would start over. The control is given back when the window
-// is active again, not while it is still minimized; a window that had no control
-// focused is left to the default handling.
-static LRESULT KeepFocusAcrossActivation(HWND hwnd, WPARAM wParam) {
-    WindowRecord* record = WindowRecordOf(hwnd);
-    if (!record) return NOT_HANDLED;
-    if (LOWORD(wParam) == WA_INACTIVE) {
-        record->focus = FocusedDescendant(hwnd);
-        return NOT_HANDLED;
-    }
-    return HIWORD(wParam) == 0 && RestoreFocus(hwnd, record->focus) ? 0 : NOT_HANDLED;
-}
-
 LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // A message that the emulated sizing consumed goes no further: neither the
     // rules below nor the system's own sizing loop may act on it as well.
@@ -256,7 +254,8 @@ LRESULT TranslateWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         // close.
         KeepRequest(EV_CLOSE);
         return 0;
-    case WM_ACTIVATE: return KeepFocusAcrossActivation(hwnd, wParam);
+    case WM_ACTIVATE:
+    case WM_SETFOCUS: return KeepFocus(hwnd, message, wParam);
     case WM_MOVE:
     case WM_SIZE:
         // EV_MOVE and EV_SIZE are the messages' own numbers.

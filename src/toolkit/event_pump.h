@@ -35,10 +35,12 @@ void ResetEventState();
 // for one that came while no WaitEvent ran (under a message box's own loop), by the
 // next WaitEvent at once.
 int32_t WaitEvent();
-// Removes, unhandled, the mouse and keyboard input waiting in the calling thread's
-// queue: what the user aimed while a long command ran, at a window that the command
-// has changed under it since. Cannot fail.
-void DiscardQueuedInput();
+// Removes, unhandled, the keys and the mouse input waiting in the calling thread's
+// queue for the window and its controls: what the user aimed while a long command
+// ran, at a window that the command has changed under it since. The system keys
+// (Alt+F4, Alt+Space, Alt+Tab), the caption's mouse input and the input of the
+// thread's other windows stay. Cannot fail.
+void DiscardQueuedInput(HWND window);
 // The control (or command) of the last control or command event; 0 before any.
 intptr_t EventControl();
 // The message that WaitEvent took from the queue last (for diagnostics); all zero

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "toolkit/app_window.h"
+#include "toolkit/messages.h"
+
 // State of one walk, kept for the length of a call.
 static HWND WalkStart;       // the focused descendant when the walk began, or null
 static bool WalkPassedStart; // forward walk: the start has just been seen
@@ -74,14 +77,41 @@ void FocusPreviousControl() {
     if (!WalkDone && WalkLast) SetFocus(WalkLast);
 }
 
-bool RestoreFocus(HWND window, HWND control) {
-    if (!control) return false;
-    if (IsChild(window, control) && IsWindowEnabled(control) && IsWindowVisible(control)) {
+// Gives the focus to control, if it is still the window's own and can take it,
+// else to the window's first candidate. False when it landed on neither.
+static bool HandFocusOn(HWND window, HWND control) {
+    if (control && IsChild(window, control) && IsWindowEnabled(control) &&
+        IsWindowVisible(control)) {
         SetFocus(control);
     } else {
         StepFrom(window, nullptr);
     }
     return FocusedDescendant(window) != nullptr;
+}
+
+void NoteFocus(HWND control) {
+    if (WindowRecord* record = WindowRecordOf(GetAncestor(control, GA_ROOT))) {
+        record->focus = control;
+    }
+}
+
+LRESULT KeepFocus(HWND window, UINT message, WPARAM wParam) {
+    WindowRecord* record = WindowRecordOf(window);
+    // A minimized window gives no control the focus: it gets it again when restored.
+    if (!record || IsIconic(window)) return NOT_HANDLED;
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE || FocusedDescendant(window)) return NOT_HANDLED;
+        break;
+    case WM_SETFOCUS: {
+        // From one of its own controls (the last candidate disabled) the window keeps it.
+        HWND previous = reinterpret_cast<HWND>(wParam);
+        if (previous && IsChild(window, previous)) return NOT_HANDLED;
+        break;
+    }
+    default: return NOT_HANDLED;
+    }
+    return HandFocusOn(window, record->focus) ? 0 : NOT_HANDLED;
 }
 
 void PassFocusOn(HWND control) {

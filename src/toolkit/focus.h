@@ -1,9 +1,11 @@
 // Tab and Shift+Tab focus cycling among the active window's enabled, visible
 // tab-stop controls (the candidates), in the order of its child windows, and the
-// focus kept where the user left it when a window is deactivated or its focused
-// control is disabled. The toolkit walks the children itself rather than calling
-// IsDialogMessage: its windows are not dialogs, and the dialog manager would also
-// take Enter, Escape and the arrow keys from them.
+// focus kept where the user left it: a toolkit window notes the control that last
+// had the focus and hands the focus back to it whenever the window itself gets it
+// (active again, restored after a minimize), and a control that is disabled while
+// it has the focus passes it on. The toolkit walks the children itself rather than
+// calling IsDialogMessage: its windows are not dialogs, and the dialog manager
+// would also take Enter, Escape and the arrow keys from them.
 #pragma once
 
 #include <windows.h>
@@ -18,10 +20,19 @@ void FocusNextControl();
 void FocusPreviousControl();
 // The window's descendant that has the focus, or null.
 HWND FocusedDescendant(HWND window);
-// Gives the focus back to control, the window's descendant that had it, or to the
-// first candidate when control can no longer take it (gone, hidden or disabled).
-// False, leaving the focus alone, when control is null or no candidate is left.
-bool RestoreFocus(HWND window, HWND control);
+// Notes control, which has just got the focus, as the one to give it back to in its
+// top-level toolkit window (called by every control on WM_SETFOCUS).
+void NoteFocus(HWND control);
+// A toolkit window's handling of WM_ACTIVATE and WM_SETFOCUS, the way a dialog's
+// goes: when the window is active again, or gets the focus itself from outside it
+// (under Wine a restored window takes it before it is told that it is active), the
+// focus goes on to the control that last had it, or to the first candidate when
+// that one can no longer take it (gone, hidden, disabled) or there was none. 0 when
+// it did; NOT_HANDLED, for the default handling, for any other message, a window
+// that is minimized or no toolkit window, a deactivation, a window that has a
+// control focused already or that takes the focus from one of its own controls
+// (the last candidate disabled), or when no candidate is left.
+LRESULT KeepFocus(HWND window, UINT message, WPARAM wParam);
 // Before control is disabled: if it (or a window inside it) has the focus, moves
 // the focus to the next candidate, or to the top-level window when there is none.
 // A disabled window cannot keep the focus, and the system would leave it nowhere.

@@ -1,14 +1,16 @@
 // A seeded random session of real input on the window: LIST, row selections,
 // PAUSE, RESUME and KILL (clicked, or Tab to the button and Space; boxes answered
 // Yes or No, by click, Enter, letter or Esc), double clicks, Tab and Shift+Tab,
-// children killed, paused and resumed from outside (all their threads, or one),
-// new ones started (some holding a thread of their own suspended), and the window
+// children killed, paused and resumed from outside (all their threads, or one, as
+// another tool does), new ones started (some holding a thread of their own
+// suspended), and the window
 // closed (keeping what it paused paused, with a second close request left behind)
 // or ended with the session, and opened again by a new Main. After every step the
 // children's threads' suspend counts, their rows' status, the enabled buttons and
 // the focused control are checked against a small model of what the window must
-// have done: after LIST and after each command a row shows its process's state,
-// the window's own resumes lower only what its pauses raised, and the focus stays
+// have done: after LIST and after each command a row shows its process's state, a
+// pause is one act (undone whole at the close or the session's end while it still
+// holds a thread, let go once LIST sees that it no longer does), and the focus stays
 // where the user left it (passed on to the next enabled control when its button is
 // disabled).
 //
@@ -104,15 +106,21 @@ struct Child {
             threads.erase(threads.begin() + static_cast<std::ptrdiff_t>(t));
         }
     }
-    // What the window's close (Yes) and the session's end do: each thread lowered by
-    // one while it is still at or above what the window's pause left it at, never
-    // below what it was before that pause; then the pause is forgotten.
+    // What the window's close (Yes) and the session's end do: the pause is one act,
+    // so while it still holds a thread every thread is lowered by one (one let go
+    // from outside meanwhile too), never below 0; then the pause is forgotten.
     void UndoWindowPause(bool undo) {
+        const bool holds = undo && PausedHere();
         for (size_t t = 0; t < threads.size(); ++t) {
-            if (undo && pausedAt[t] > 0 && suspended[t] >= pausedAt[t]) --suspended[t];
+            if (holds && suspended[t] > 0) --suspended[t];
             pausedAt[t] = 0;
         }
         EndWokenThreads();
+    }
+    // A pause that no longer holds is let go once the window sees it (LIST): a later
+    // pause from outside is not the window's.
+    void LetGoIfLapsed() {
+        if (!PausedHere()) pausedAt.assign(threads.size(), 0);
     }
 };
 
@@ -321,14 +329,16 @@ class RandomSession : public ::testing::TestWithParam<Way> {
 
     std::string List(bool doubleClick) {
         HWND list = session->button(BTN_LIST);
-        if (!(doubleClick ? session->DoubleClickControl(list) > 0 || session->ClickControl(list)
-                          : session->ClickControl(list))) {
+        if (!(doubleClick ? session->DoubleClickControl(list) > 0 ||
+                                session->ClickControl(list, ListTimeoutMs())
+                          : session->ClickControl(list, ListTimeoutMs()))) {
             return "LIST was not clicked";
         }
         focus = BTN_LIST;
         selected = -1;
         for (Child& child : children) {
             child.row = IsLive(child) ? session->RowOfProcess(child.process->id()) : -1;
+            child.LetGoIfLapsed();
             child.status = RealStatus(child);
             if (IsLive(child) && child.row < 0) return "a live child is not listed";
         }
@@ -336,16 +346,16 @@ class RandomSession : public ::testing::TestWithParam<Way> {
     }
 
     // Suspends or resumes a live child's threads behind the window's back, every
-    // one or a single one; its row shows the change only after the next LIST or
-    // command. A thread that the child holds itself is never resumed from outside
-    // below its own count (it would run and end).
+    // one or a single one, as another tool or a debugger does; its row shows the
+    // change only after the next LIST or command. A thread that the child holds
+    // itself is never resumed from outside below its own count (it would run and end).
     std::string FromOutside(bool pause, bool oneThread) {
         std::vector<int> eligible;
         for (int i : Matching(IsLive)) {
             const Child& c = children[i];
             bool fits = true;
             for (size_t t = 0; t < c.threads.size(); ++t) {
-                fits &= pause ? c.suspended[t] - c.own[t] < MAX_OUTSIDE_PAUSES
+                fits &= pause ? oneThread || c.suspended[t] - c.own[t] < MAX_OUTSIDE_PAUSES
                               : oneThread || c.own[t] == 0 || c.suspended[t] > c.own[t];
             }
             if (fits && (pause || c.AnyHeldFromOutside())) eligible.push_back(i);
@@ -362,17 +372,27 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             child.SuspendAll(pause);
             return "";
         }
-        // One thread that is held: as another tool or a debugger lets one go.
-        std::vector<size_t> held;
-        for (size_t t = 0; t < child.threads.size(); ++t)
-            if (child.suspended[t] > child.own[t]) held.push_back(t);
-        const size_t t = held[Pick(static_cast<int>(held.size()))];
-        history.push_back(name + ": thread " + std::to_string(t) + " resumed from outside");
+        // One thread: one that is held from outside let go, or one suspended once more.
+        std::vector<size_t> fitting;
+        for (size_t t = 0; t < child.threads.size(); ++t) {
+            if (pause ? child.suspended[t] - child.own[t] < MAX_OUTSIDE_PAUSES
+                      : child.suspended[t] > child.own[t]) {
+                fitting.push_back(t);
+            }
+        }
+        if (fitting.empty()) {
+            history.push_back("(nothing to do)");
+            return "";
+        }
+        const size_t t = fitting[Pick(static_cast<int>(fitting.size()))];
+        history.push_back(name + ": thread " + std::to_string(t) +
+                          (pause ? " suspended from outside" : " resumed from outside"));
         HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, child.threads[t]);
-        const bool resumed = thread && ResumeThread(thread) != DWORD(-1);
+        const bool done =
+            thread && (pause ? SuspendThread(thread) : ResumeThread(thread)) != DWORD(-1);
         if (thread) CloseHandle(thread);
-        if (!resumed) return "the thread did not resume";
-        --child.suspended[t];
+        if (!done) return "the thread did not change";
+        child.suspended[t] += pause ? 1 : -1;
         return "";
     }
 
@@ -507,8 +527,8 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             focus = NextFocus(focus, back);
             return "";
         }
-        case 17:
-        case 18: return FromOutside(true, false);
+        case 17: return FromOutside(true, false);
+        case 18: return FromOutside(true, true);
         case 19:
         case 20: return FromOutside(false, false);
         case 21:

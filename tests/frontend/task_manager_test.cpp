@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frontend/task_manager.h"
@@ -44,6 +45,28 @@ std::map<DWORD, std::string> RunningProcesses() {
 bool SystemIs64Bit() {
     BOOL wow64 = FALSE;
     return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+// False on a 64-bit system without its 32-bit subsystem (a server installed without
+// WoW64, or Wine without its 32-bit loader): its own 32-bit command prompt does not
+// start there.
+bool SystemRuns32BitPrograms() {
+    char folder[MAX_PATH];
+    const UINT n = GetSystemWow64DirectoryA(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH - 20) return !SystemIs64Bit();
+    char line[MAX_PATH + 20];
+    wsprintfA(line, "\"%s\\cmd.exe\" /c exit", folder);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info)) {
+        return false;
+    }
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
 }
 
 // The widths of the list's five columns, and the right edge of the last one.
@@ -296,9 +319,11 @@ TEST_F(TaskManager, ListShowsEveryProcessThatRunsOnceEach) {
 
 TEST_F(TaskManager, EveryLiveProcessIsNamedWithItsPath) {
     // Both kinds of process side by side where the system runs both.
+    std::vector<const char*> programs;
+    if (SystemRuns32BitPrograms()) programs.push_back("idle_child32.exe");
+    if (SystemIs64Bit()) programs.push_back("idle_child64.exe");
+    const int kinds = static_cast<int>(programs.size());
     ChildProcess children[2];
-    const char* programs[] = {"idle_child32.exe", "idle_child64.exe"};
-    const int kinds = SystemIs64Bit() ? 2 : 1;
     for (int i = 0; i < kinds; ++i)
         ASSERT_TRUE(children[i].Start(programs[i])) << programs[i];
     ASSERT_TRUE(session.PressList());
@@ -470,6 +495,10 @@ TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
     EXPECT_EQ(Buttons(), "011");
     ExpectErrorBox(BTN_RESUME, "ERROR: can not resume process!");
     EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
+    // Ended, though this test still holds it open: no question first.
+    ExpectErrorBox(BTN_KILL, "ERROR: can not kill process!");
+    // The refusals let go of the threads that the pause held, which kept it.
+    EXPECT_TRUE(child.process().Forget());
 
     // A running row of an ended process: PAUSE and KILL both fail.
     ChildProcess second;
@@ -750,48 +779,131 @@ TEST_F(TaskManager, AProcessPausedHereStaysPausedWhileAnyThreadIsHeld) {
     CloseHandle(held);
 }
 
-TEST_F(TaskManager, APauseLoweredFromOutsideIsUndoneNoFurther) {
-    ASSERT_EQ(session.Close(), 1); // each case opens its own window
-    // The child's threads are lowered from outside, every one once, after PAUSE: its
-    // own pause, or one that has ended, is not the window's.
+// A pause is one act on its process, by either way of pausing: while it still
+// holds a thread, the close (Yes) and the session's end lower every thread that it
+// suspended by one, never below 0; once it no longer holds (undone from outside, or
+// its process has ended), the window lets it go when it sees that, and a later pause
+// by someone else is not taken for it. Each case: the child's threads, a hold of the
+// program's own on the last one (HELD_THREAD) or ended threads of its own, steps
+// before and after PAUSE ("sN"/"rN" another tool suspends or resumes thread N,
+// "P"/"R" every thread, "L" LIST, "E" the child ends), whether the close asks, and
+// each thread's count afterwards (GONE: the thread has ended).
+class PauseAsOneAct : public ::testing::TestWithParam<Way> {
+  protected:
+    void SetUp() override {
+        if (GetParam() == Way::SnapshotWalks) {
+            module.emplace();
+            UseSnapshotWalks();
+        }
+    }
+    void TearDown() override { module.reset(); }
+    std::optional<ModuleScope> module; // for the linked Main that walks snapshots
+};
+
+constexpr int GONE = -1;
+
+// One step of a case on the child and the window; false when it could not be taken.
+bool TakeStep(const char*& step, CountingChild& child, const std::vector<DWORD>& threads,
+              TaskManagerSession& window) {
+    switch (*step++) {
+    case 's':
+    case 'r': {
+        const bool suspend = step[-1] == 's';
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threads.at(*step++ - '0'));
+        const bool done =
+            thread && (suspend ? SuspendThread(thread) : ResumeThread(thread)) != DWORD(-1);
+        if (thread) CloseHandle(thread);
+        return done;
+    }
+    case 'P': return SuspendEveryThread(child.id(), true);
+    case 'R': return SuspendEveryThread(child.id(), false);
+    case 'L': return window.PressList();
+    case 'E': child.process().End(); return true;
+    default: return false;
+    }
+}
+
+TEST_P(PauseAsOneAct, UndoneWholeWhileItHoldsAndLetGoOnceItNoLongerDoes) {
+    using C = CountingChild;
     struct Case {
         const char* name;
         unsigned extras;
-        bool sessionEnds; // else the window is closed
+        const char *before, *after;
+        bool asks;
+        std::vector<int> counts;
     } cases[] = {
-        {"a thread it holds itself, closed", CountingChild::HELD_THREAD, false},
-        {"a thread it holds itself, the session ends", CountingChild::HELD_THREAD, true},
-        {"ended threads, closed", CountingChild::ENDED_THREADS, false},
+        {"the program's own hold, the process resumed elsewhere",
+         C::HELD_THREAD,
+         "",
+         "R",
+         false,
+         {0, 0, 1}},
+        {"a tool's hold, let go meanwhile", C::NONE, "s2", "r2", true, {0, 0, 0}},
+        {"one thread resumed elsewhere", C::NONE, "", "r0", true, {0, 0, 0}},
+        {"resumed elsewhere, seen, paused elsewhere", C::NONE, "", "RLP", false, {1, 1, 1}},
+        {"a tool's pause before", C::NONE, "P", "", true, {1, 1, 1}},
+        {"the program's own hold let go until its thread ends",
+         C::HELD_THREAD,
+         "",
+         "r2r2",
+         true,
+         {0, 0, GONE}},
+        {"ended threads, the process resumed elsewhere",
+         C::ENDED_THREADS,
+         "",
+         "R",
+         false,
+         {0, 0, 0}},
+        {"the process ends, seen by LIST", C::NONE, "", "EL", false, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CountingChild child;
-        ASSERT_TRUE(child.Start(2, 0, c.extras));
-        const std::vector<DWORD> threads = ThreadIdsOf(child.id());
-        std::vector<int> own;
-        for (DWORD thread : threads)
-            own.push_back(SuspendCountOf(thread));
-        TaskManagerSession window;
-        ASSERT_TRUE(window.Start());
-        ASSERT_TRUE(window.PressList());
-        ASSERT_TRUE(window.ClickRow(window.RowOfProcess(child.id())));
-        ASSERT_TRUE(window.ClickControl(window.button(BTN_PAUSE)));
-        ASSERT_TRUE(SuspendEveryThread(child.id(), false));
-        ASSERT_TRUE(window.PressList());
-        EXPECT_EQ(window.Cell(window.RowOfProcess(child.id()), COL_STATUS), "RUN");
-        DWORD_PTR answer = 0;
-        if (c.sessionEnds) {
-            ASSERT_TRUE(SendMessageTimeoutA(window.window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL,
-                                            10000, &answer));
-            EXPECT_EQ(window.WaitMainReturn(), 1);
-        } else {
-            EXPECT_EQ(window.Close(), 1); // no question: nothing is paused here any more
+        for (const bool sessionEnds : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (sessionEnds ? ", the session ends" : ", closed"));
+            CountingChild child;
+            ASSERT_TRUE(child.Start(c.extras & C::HELD_THREAD ? 1 : 2, 0, c.extras));
+            std::vector<DWORD> threads = ThreadIdsOf(child.id());
+            ASSERT_EQ(threads.size(), 3u);
+            // The held thread last.
+            std::stable_partition(threads.begin(), threads.end(),
+                                  [](DWORD thread) { return SuspendCountOf(thread) == 0; });
+            TaskManagerSession window;
+            ASSERT_TRUE(module ? window.StartLinked(Main) : window.Start());
+            ASSERT_TRUE(window.PressList());
+            ASSERT_TRUE(window.ClickRow(window.RowOfProcess(child.id())));
+            // After LIST, so that the row still shows "RUN" and PAUSE is offered.
+            for (const char* step = c.before; *step;)
+                ASSERT_TRUE(TakeStep(step, child, threads, window)) << step;
+            ASSERT_TRUE(window.ClickControl(window.button(BTN_PAUSE)));
+            ASSERT_EQ(window.Cell(window.RowOfProcess(child.id()), COL_STATUS), "PAUSE");
+            for (const char* step = c.after; *step;)
+                ASSERT_TRUE(TakeStep(step, child, threads, window)) << step;
+            if (c.counts.empty()) {
+                // No row, and no handle of the window keeps the ended process any more.
+                EXPECT_EQ(window.RowOfProcess(child.id()), -1);
+                EXPECT_TRUE(child.process().Forget());
+            }
+            DWORD_PTR answer = 0;
+            if (sessionEnds) {
+                ASSERT_TRUE(SendMessageTimeoutA(window.window(), WM_ENDSESSION, TRUE, 0,
+                                                SMTO_NORMAL, 10000, &answer));
+                EXPECT_EQ(window.WaitMainReturn(), 1);
+            } else {
+                EXPECT_EQ(c.asks ? CloseAnsweringResume(window, IDYES) : window.Close(), 1);
+            }
+            for (size_t i = 0; i < c.counts.size(); ++i) {
+                const std::vector<DWORD> now = ThreadIdsOf(child.id());
+                if (c.counts[i] == GONE) {
+                    EXPECT_EQ(std::count(now.begin(), now.end(), threads[i]), 0) << "thread " << i;
+                } else {
+                    EXPECT_EQ(SuspendCountOf(threads[i]), c.counts[i]) << "thread " << i;
+                }
+            }
         }
-        for (size_t i = 0; i < threads.size(); ++i)
-            EXPECT_EQ(SuspendCountOf(threads[i]), own[i]) << "thread " << threads[i];
-        EXPECT_TRUE(child.AllCount());
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(, PauseAsOneAct, ::testing::Values(Way::ProcessWide, Way::SnapshotWalks),
+                         WayName);
 
 TEST(TaskManagerHost, AHostThatEndsUnderTheWindowResumesWhatItPaused) {
     // The second child grants only limited access: it is paused thread by thread.
@@ -967,45 +1079,125 @@ TEST_F(TaskManagerWithFakes, AProcessTheSystemMarksCriticalIsNeitherPausedNorKil
     }
 }
 
-// Real clicks made while LIST runs, from inside its enumeration (the old rows
-// removed, the list not yet repainted): each at a screen point set before it, the
-// last on PAUSE. The enumeration returns once PAUSE's release waits in the queue.
-std::vector<POINT> ClicksDuringList;
+// Real input made while LIST runs, from inside its enumeration (the old rows
+// removed, the list not yet repainted), once; the enumeration goes on once the
+// input waits in the queue.
+void (*InputDuringList)() = nullptr;
 EnumProcessesFn RealEnumProcesses;
-BOOL WINAPI ClickingWhileListing(DWORD* ids, DWORD bytes, DWORD* written) {
-    for (POINT point : ClicksDuringList)
-        ClickAt(point);
-    HWND pause = ControlHandle(BTN_PAUSE);
-    MSG queued;
-    WaitUntil(
-        [&] { return PeekMessageA(&queued, pause, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE); });
+int ListsRun = 0;
+BOOL WINAPI InputWhileListing(DWORD* ids, DWORD bytes, DWORD* written) {
+    ++ListsRun;
+    if (void (*input)() = std::exchange(InputDuringList, nullptr)) {
+        input();
+        MSG queued;
+        WaitUntil([&] {
+            return PeekMessageA(&queued, nullptr, WM_KEYUP, WM_KEYUP, PM_NOREMOVE) ||
+                   PeekMessageA(&queued, nullptr, WM_SYSKEYUP, WM_SYSKEYUP, PM_NOREMOVE) ||
+                   PeekMessageA(&queued, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE);
+        });
+    }
     return RealEnumProcesses(ids, bytes, written);
 }
 
-TEST_F(TaskManagerWithFakes, ClicksMadeWhileListRunsActOnNothing) {
-    // Three children listed in a row; the first ends before the next LIST, so that
-    // the row which showed the second shows the third after it.
-    ChildProcess above, shown, below;
-    ASSERT_TRUE(above.Start("idle_child.exe"));
-    ASSERT_TRUE(shown.Start("idle_child.exe"));
-    ASSERT_TRUE(below.Start("idle_child.exe"));
-    ASSERT_TRUE(session.PressList());
-    row = session.RowOfProcess(shown.id());
-    ASSERT_EQ(session.RowOfProcess(below.id()), row + 1);
-    ASSERT_TRUE(above.Forget());
-    ClicksDuringList = {session.RowPoint(row), ClientCenterOnScreen(session.button(BTN_PAUSE))};
-    RealEnumProcesses = ProcessApi.enumProcesses;
-    ProcessApi.enumProcesses = ClickingWhileListing;
+// Main beside a window of the host's own on the same thread: an edit box, as a
+// host's document window might be.
+HWND HostEdit = nullptr;
+int MainBesideAHostEdit() {
+    HostEdit = CreateWindowExA(0, "EDIT", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 400, 300, 100,
+                               nullptr, nullptr, nullptr, nullptr);
+    const int result = Main();
+    DestroyWindow(HostEdit);
+    return result;
+}
 
-    ASSERT_TRUE(session.PressList());
-    ProcessApi.enumProcesses = RealEnumProcesses;
-    ASSERT_EQ(session.RowOfProcess(below.id()), row);
-    for (int r = 0; r < session.RowCount(); ++r)
-        EXPECT_FALSE(session.IsSelected(r)) << "row " << r;
-    EXPECT_EQ(Buttons(), "000");
-    EXPECT_EQ(session.WaitMessageBox(0), nullptr);
-    EXPECT_TRUE(EveryThreadSuspended(below.id(), 0));
-    EXPECT_TRUE(EveryThreadSuspended(shown.id(), 0));
+// The old rows stay on screen while LIST rebuilds them: the clicks and keys aimed at
+// the window meanwhile are dropped, while the system keys and what the user typed
+// into the host's own window are kept.
+TEST_F(TaskManagerWithFakes, InputMadeWhileListRunsIsDroppedOnlyWhereItWasAimed) {
+    ASSERT_EQ(session.Close(), 1); // each case opens its own window beside the host's
+    static POINT rowPoint, pausePoint;
+    enum Kept { Nothing, TheClose, TheTyping };
+    struct Case {
+        const char* name;
+        void (*input)();
+        Kept kept;
+    } cases[] = {
+        {"a click on a row and on PAUSE",
+         [] {
+             ClickAt(rowPoint);
+             ClickAt(pausePoint);
+         },
+         Nothing},
+        {"Space on LIST, Tab and Down",
+         [] {
+             TapKey(VK_SPACE);
+             TapKey(VK_TAB);
+             TapKey(VK_DOWN);
+         },
+         Nothing},
+        {"Alt+F4", [] { TapKey(VK_F4, false, true); }, TheClose},
+        {"typed into the host's window",
+         [] {
+             TapKey('A');
+             TapKey('B');
+         },
+         TheTyping},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Three children listed in a row; the first ends before the next LIST, so
+        // that the row which showed the second shows the third after it.
+        ChildProcess above, shown, below;
+        ASSERT_TRUE(above.Start("idle_child.exe"));
+        ASSERT_TRUE(shown.Start("idle_child.exe"));
+        ASSERT_TRUE(below.Start("idle_child.exe"));
+        TaskManagerSession window;
+        ASSERT_TRUE(window.StartLinked(MainBesideAHostEdit));
+        ASSERT_TRUE(window.Activate());
+        ASSERT_TRUE(window.PressList());
+        row = window.RowOfProcess(shown.id());
+        ASSERT_EQ(window.RowOfProcess(below.id()), row + 1);
+        ASSERT_TRUE(above.Forget());
+        rowPoint = window.RowPoint(row);
+        pausePoint = ClientCenterOnScreen(window.button(BTN_PAUSE));
+        ListsRun = 0;
+        InputDuringList = c.input;
+        RealEnumProcesses = ProcessApi.enumProcesses;
+        ProcessApi.enumProcesses = InputWhileListing;
+        if (c.kept == TheTyping) {
+            ASSERT_TRUE(BringToFront(HostEdit));
+            // As a click whose command is still on its way when the user turns away.
+            PostMessageA(window.window(), WM_COMMAND, MAKEWPARAM(BTN_LIST, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(window.button(BTN_LIST)));
+            EXPECT_TRUE(WaitUntil([&] { return ListsRun > 0; }) &&
+                        window.WaitIdle(ListTimeoutMs()));
+        } else {
+            EXPECT_TRUE(window.ClickControl(window.button(BTN_LIST), ListTimeoutMs()));
+        }
+        ProcessApi.enumProcesses = RealEnumProcesses;
+        if (c.kept == TheClose) {
+            EXPECT_EQ(window.WaitMainReturn(), 1) << "the window did not close";
+            continue;
+        }
+        // Input is taken after posted messages: a key pressed now is taken only once
+        // what came before it has been handled, or dropped.
+        ASSERT_TRUE(window.TapKeyAndWait(VK_SHIFT));
+        EXPECT_EQ(ListsRun, 1);
+        if (c.kept == TheTyping) {
+            EXPECT_EQ(WindowText(HostEdit), "ab");
+        } else {
+            EXPECT_EQ(window.RowOfProcess(below.id()), row);
+            for (int r = 0; r < window.RowCount(); ++r)
+                EXPECT_FALSE(window.IsSelected(r)) << "row " << r;
+            for (intptr_t b : {BTN_PAUSE, BTN_RESUME, BTN_KILL})
+                EXPECT_FALSE(window.IsEnabled(b));
+            EXPECT_EQ(FocusOf(window.mainThreadId()), window.button(BTN_LIST));
+            EXPECT_EQ(window.WaitMessageBox(0), nullptr);
+            EXPECT_TRUE(EveryThreadSuspended(shown.id(), 0));
+            EXPECT_TRUE(EveryThreadSuspended(below.id(), 0));
+        }
+        EXPECT_EQ(window.Close(), 1);
+    }
 }
 
 // Main run by a host that has a modeless dialog of its own open on the same thread;

@@ -71,3 +71,32 @@ TEST(CopyText, StaysInsideItsBuffer) {
     EXPECT_EQ(CopyText(letters, sizeof letters, "a\xF0\x9F\x98\x80\xF0\x9F\x98\x80"), 5u);
     EXPECT_STREQ(letters, "a\xF0\x9F\x98\x80");
 }
+
+TEST(WholeCharactersLength, CutsBeforeALetterThatDoesNotFitInAnyCodePage) {
+    struct Case {
+        unsigned codePage;
+        const char* text;
+        size_t length, whole;
+    } cases[] = {
+        // Japanese: a letter's trail byte can look like a lead byte (亜: 88 9F) or
+        // like a plain character (ソ: 83 5C, its trail a backslash).
+        {932, "a\x88\x9F", 3, 3},
+        {932, "a\x88\x9F", 2, 1},
+        {932,
+         "\x83\x5C"
+         "b",
+         1, 0},
+        {932,
+         "\x83\x5C"
+         "b",
+         2, 2},
+        {932, "abc", 2, 2},
+        {CP_UTF8, "a\xD0\x96", 2, 1}, // Ж cut after its first byte
+        {CP_UTF8, "a\xD0\x96", 3, 3},
+        {1252, "a\xD0\x96", 2, 2}, // one byte a letter
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WholeCharactersLength(c.text, c.length, c.codePage), c.whole)
+            << "code page " << c.codePage << ", " << c.length << " bytes of " << c.text;
+    }
+}

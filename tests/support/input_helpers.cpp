@@ -56,12 +56,14 @@ void WaitOutDoubleClickTime() {
     WaitUntil([] { return false; }, GetDoubleClickTime() + 50, Meanwhile::PumpEvents);
 }
 
-void TapKey(WORD key, bool shift) {
-    INPUT inputs[4];
+void TapKey(WORD key, bool shift, bool alt) {
+    INPUT inputs[6];
     UINT n = 0;
     if (shift) inputs[n++] = KeyInput(VK_SHIFT, false);
+    if (alt) inputs[n++] = KeyInput(VK_MENU, false);
     inputs[n++] = KeyInput(key, false);
     inputs[n++] = KeyInput(key, true);
+    if (alt) inputs[n++] = KeyInput(VK_MENU, true);
     if (shift) inputs[n++] = KeyInput(VK_SHIFT, true);
     SendInput(n, inputs, sizeof(INPUT));
 }

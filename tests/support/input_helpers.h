@@ -9,8 +9,8 @@ void DoubleClickAt(POINT screen, bool right = false);
 // Lets the double-click time pass (pumping events), so that the next click pairs with no earlier
 // one.
 void WaitOutDoubleClickTime();
-// Presses and releases a key, with Shift held when asked.
-void TapKey(WORD key, bool shift = false);
+// Presses and releases a key, with Shift or Alt held when asked.
+void TapKey(WORD key, bool shift = false, bool alt = false);
 // A point of the window's client area in screen coordinates.
 POINT ClientPointOnScreen(HWND hwnd, int x, int y);
 // The centre of the window's client area in screen coordinates.

@@ -1,6 +1,7 @@
 #include "support/task_manager_session.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include "support/input_helpers.h"
 #include "support/test_module.h"
@@ -140,13 +141,13 @@ bool TaskManagerSession::WaitIdle(DWORD timeoutMs) const {
         timeoutMs);
 }
 
-bool TaskManagerSession::ClickAndWait(POINT screen) {
+bool TaskManagerSession::ClickAndWait(POINT screen, DWORD idleTimeoutMs) {
     LONG before = ReleasesTaken;
     ClickAt(screen);
-    return WaitUntil([&] { return ReleasesTaken != before; }, 5000) && WaitIdle();
+    return WaitUntil([&] { return ReleasesTaken != before; }, 5000) && WaitIdle(idleTimeoutMs);
 }
 
-bool TaskManagerSession::ClickControl(HWND control) {
+bool TaskManagerSession::ClickControl(HWND control, DWORD idleTimeoutMs) {
     // Under Wine the desktop now and then delivers a stale pointer move between a
     // button's press and its release; the button then lets go without a click.
     // An enabled button that reported no click was not clicked, so it is clicked
@@ -159,7 +160,8 @@ bool TaskManagerSession::ClickControl(HWND control) {
         const bool enabled = IsWindowEnabled(control) && IsWindowVisible(control);
         RECT rect;
         GetWindowRect(control, &rect);
-        if (!ClickAndWait({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2})) {
+        if (!ClickAndWait({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2},
+                          idleTimeoutMs)) {
             return false;
         }
         if (!button || !enabled || ButtonClicks != before || attempt == 3) return true;
@@ -203,7 +205,21 @@ bool TaskManagerSession::TapKeyAndWait(WORD key, bool shift) {
 }
 
 bool TaskManagerSession::PressList() {
-    return ClickControl(button(BTN_LIST)) && RowCount() > 0;
+    return ClickControl(button(BTN_LIST), ListTimeoutMs()) && RowCount() > 0;
+}
+
+DWORD ListTimeoutMs() {
+    // A row takes a few milliseconds on a quiet machine; many times that on a busy
+    // one, where hundreds of processes may run.
+    constexpr DWORD FIXED_MS = 10000, PER_PROCESS_MS = 250;
+    DWORD processes = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        ++processes;
+    CloseHandle(snapshot);
+    return FIXED_MS + PER_PROCESS_MS * processes;
 }
 
 int TaskManagerSession::RowCount() const {

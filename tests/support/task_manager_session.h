@@ -29,8 +29,9 @@ class TaskManagerSession {
 
     // Real left click at the centre of a window of the main thread (a control, a
     // message box button); returns once the main thread has taken the click and
-    // handled it. An enabled button that takes no click is clicked again.
-    bool ClickControl(HWND control);
+    // handled it (within the timeout). An enabled button that takes no click is
+    // clicked again.
+    bool ClickControl(HWND control, DWORD idleTimeoutMs = 10000);
     // Real double click at the centre of a control; returns once both releases have
     // been taken and handled, with the number of clicks that buttons reported.
     int DoubleClickControl(HWND control);
@@ -44,7 +45,8 @@ class TaskManagerSession {
     // Presses and releases a key (with Shift, if asked) and returns once the main
     // thread has taken the release from its queue and handled it.
     bool TapKeyAndWait(WORD key, bool shift = false);
-    // Presses LIST and waits until the list holds rows and the window is idle again.
+    // Presses LIST and waits until the list holds rows and the window is idle again
+    // (within ListTimeoutMs).
     bool PressList();
 
     int RowCount() const;
@@ -80,7 +82,7 @@ class TaskManagerSession {
   private:
     // Clicks at a screen point and waits for the main thread to take the button's
     // release from its queue and to finish handling it.
-    bool ClickAndWait(POINT screen);
+    bool ClickAndWait(POINT screen, DWORD idleTimeoutMs = 10000);
 
     HMODULE library_ = nullptr;
     HANDLE thread_ = nullptr;
@@ -93,6 +95,8 @@ class TaskManagerSession {
     int clicksRepeated_ = 0;
 };
 
+// How long a LIST may take with the processes that run now, on a busy machine.
+DWORD ListTimeoutMs();
 // Text of a window (a caption, a static text).
 std::string WindowText(HWND window);
 // The message of a message box (its static control).
