@@ -21,7 +21,8 @@
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
 #include "process/process_api.h"
-#include "process/thread_state.h"
+#include "process/holding.h"
+#include "process/run_state.h"
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
 
@@ -124,7 +125,7 @@ static bool WalkRunThreads(DWORD id, Visitor<DWORD> visit) {
     return true;
 }
 static RunState ReadState(HANDLE process, DWORD id) {
-    return ReadRunState(process, id, WalkRunThreads);
+    return ReadRunState(process, {id, 0}, WalkRunThreads);
 }
 
 // A module text on a handle of its own, and where it gives nothing the image path

@@ -29,9 +29,9 @@
 #include "bench_support.h"
 #include "lifecycle/module.h"
 #include "process/actions.h"
-#include "process/identity.h"
+#include "process/holding.h"
 #include "process/process_api.h"
-#include "process/thread_state.h"
+#include "process/threads.h"
 
 #include "support/counter_board.h"
 
@@ -117,7 +117,7 @@ static ThreadCounts CountThreads(HANDLE process, bool heldIds = false) {
             return counts;
         }
         thread = next;
-        const LONG count = ThreadSuspendCount(thread);
+        const LONG count = LiveSuspendCount(thread);
         if (count > 0) {
             if (heldIds && counts.held < MAX_HELD_IDS) {
                 counts.heldIds[counts.held] = GetThreadId(thread);

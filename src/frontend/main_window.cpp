@@ -16,6 +16,18 @@ constexpr uint32_t MAIN_FLAGS = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 // Grid lines and full-row selection; one selected row at most.
 constexpr uint32_t LIST_FLAGS = LIST_GRIDLINES | LIST_FULLROWSELECT;
 
+// The list's columns, indexed by COL_*: title and width. The list is created with
+// the first; each further one is appended after it.
+struct Column {
+    const char* title;
+    int width;
+};
+constexpr Column COLUMNS[] = {
+    {"Name", 120}, {"Handle", 80}, {"File", FILE_COLUMN_WIDTH}, {"Memory", 80}, {"Status", 50},
+};
+constexpr intptr_t COLUMN_COUNT = sizeof COLUMNS / sizeof COLUMNS[0];
+static_assert(COL_NAME == 0 && COL_STATUS < COLUMN_COUNT, "a row for every column");
+
 constexpr int BUTTON_X = 505;
 constexpr int BUTTON_WIDTH = 80;
 constexpr int BUTTON_HEIGHT = 25;
@@ -27,12 +39,12 @@ void BuildMainWindow() {
     }
     if (!SetControlParent(CurrentWindowHandle())) return;
 
-    CreateListView(LIST_PROCESSES, 5, 5, 485, 290, "Name", 120, LIST_FLAGS);
-    // Each position is one past the last column, so each column is appended.
-    AddListColumn(LIST_PROCESSES, 2, "Handle", 80);
-    AddListColumn(LIST_PROCESSES, 3, "File", FILE_COLUMN_WIDTH);
-    AddListColumn(LIST_PROCESSES, 4, "Memory", 80);
-    AddListColumn(LIST_PROCESSES, 5, "Status", 50);
+    CreateListView(LIST_PROCESSES, 5, 5, 485, 290, COLUMNS[COL_NAME].title, COLUMNS[COL_NAME].width,
+                   LIST_FLAGS);
+    // A column's position is one past the last (1-based), so each is appended.
+    for (intptr_t column = COL_NAME + 1; column < COLUMN_COUNT; ++column) {
+        AddListColumn(LIST_PROCESSES, column + 1, COLUMNS[column].title, COLUMNS[column].width);
+    }
 
     CreateButton(BTN_PAUSE, BUTTON_X, 55, BUTTON_WIDTH, BUTTON_HEIGHT, "PAUSE    |  |");
     CreateButton(BTN_RESUME, BUTTON_X, 90, BUTTON_WIDTH, BUTTON_HEIGHT, "RESUME   >>");

@@ -5,9 +5,9 @@
 #include "lifecycle/module.h"
 #include "process/actions.h"
 #include "process/enumeration.h"
-#include "process/identity.h"
+#include "process/holding.h"
 #include "process/paused_processes.h"
-#include "process/thread_state.h"
+#include "process/run_state.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 #include "toolkit/app_window.h"
@@ -16,12 +16,35 @@
 #include "toolkit/message_box.h"
 #include "toolkit/report_list.h"
 
-constexpr const char* STATUS_RUN = "RUN";
-constexpr const char* STATUS_PAUSE = "PAUSE";
-constexpr const char* STATUS_KILL = "KILL";
+// The commands that fit a row's status: their buttons are the enabled ones.
+struct FittingCommands {
+    bool pause, resume, kill;
+};
+
+// What a row shows for its process's state, and the commands that fit it. A row
+// whose status cell holds no word of this table fits no command.
+struct StatusWord {
+    RunState state;
+    const char* word;
+    FittingCommands fits;
+};
+constexpr StatusWord STATUS_WORDS[] = {
+    {RunState::Running, "RUN", {true, false, true}},
+    {RunState::Paused, "PAUSE", {false, true, true}},
+    {RunState::Ended, "KILL", {false, false, false}},
+};
 
 // Longer than any status word, so a cut copy of a longer text never equals one.
 constexpr size_t STATUS_TEXT_SIZE = 16;
+
+constexpr size_t STATUS_WORD_COUNT = sizeof STATUS_WORDS / sizeof STATUS_WORDS[0];
+
+static const char* WordOf(RunState state) {
+    for (size_t i = 0; i < STATUS_WORD_COUNT; ++i) {
+        if (STATUS_WORDS[i].state == state) return STATUS_WORDS[i].word;
+    }
+    return "";
+}
 
 // The identity of each row's process as LIST found it, in row order. Rows change
 // only in LIST, which rewrites this table; a row past its end has no identity.
@@ -57,16 +80,10 @@ static void DisableCommandButtons() {
     EnableButton(BTN_KILL, false);
 }
 
-// The commands that fit a row's status: PAUSE and KILL for a running row, RESUME
-// and KILL for a paused one, nothing otherwise. Their buttons are the enabled ones.
-struct FittingCommands {
-    bool pause, resume, kill;
-};
-
 static FittingCommands CommandsFor(const Selection& selection) {
-    if (selection.row < 0) return {false, false, false};
-    if (TextEquals(selection.status, STATUS_RUN)) return {true, false, true};
-    if (TextEquals(selection.status, STATUS_PAUSE)) return {false, true, true};
+    for (size_t i = 0; selection.row >= 0 && i < STATUS_WORD_COUNT; ++i) {
+        if (TextEquals(selection.status, STATUS_WORDS[i].word)) return STATUS_WORDS[i].fits;
+    }
     return {false, false, false};
 }
 
@@ -105,14 +122,14 @@ static uint32_t RowProcessId(intptr_t row) {
 // A row's process, held open for one command with the access the command needs, so
 // that its id cannot pass to a new process while it is acted on; let go when the
 // command is done. Held only while the row has an identity (LIST could read its
-// creation time: not for a process that had ended, id 0 or one that cannot be
-// opened even for limited query), its Handle cell still shows that identity's id,
-// and the id still names the same process (the same creation time). A row that
-// fails any of these is never acted on: its id alone may name any process by now.
+// creation time: not for id 0 or a process that cannot be opened even for limited
+// query), its Handle cell still shows that identity's id, and the id still names
+// the same process (the same creation time). A row that fails any of these is never
+// acted on: its id alone may name any process by now.
 class RowProcess {
   public:
     RowProcess(intptr_t row, DWORD access) {
-        const ProcessIdentity* listed = IdentityAt(RowIdentities, row);
+        const ProcessIdentity* listed = EntryAt(RowIdentities, row);
         if (!listed || listed->created == 0) return;
         identity_ = *listed;
         if (identity_.id == RowProcessId(row)) process_ = HoldProcess(identity_, access);
@@ -129,14 +146,10 @@ class RowProcess {
     HANDLE process_ = nullptr;
 };
 
-static const char* StatusOf(RunState state, const ProcessIdentity& identity) {
-    return CountsAsPaused(state, identity) ? STATUS_PAUSE : STATUS_RUN;
-}
-
 // Shows the state of the held process in the row's status cell.
 static void ShowRowState(intptr_t row, const RowProcess& held) {
-    const RunState state = ReadRunState(held.process(), held.identity().id);
-    SetCellText(LIST_PROCESSES, row, StatusOf(state, held.identity()), COL_STATUS);
+    const RunState state = ReadRunState(held.process(), held.identity());
+    SetCellText(LIST_PROCESSES, row, WordOf(state), COL_STATUS);
 }
 
 // A command refused for a row's process: a refusal may be the first sight that the
@@ -195,7 +208,7 @@ static void KillRow(intptr_t row) {
         return;
     }
     ForgetPaused(held.identity());
-    SetCellText(LIST_PROCESSES, row, STATUS_KILL, COL_STATUS);
+    SetCellText(LIST_PROCESSES, row, WordOf(RunState::Ended), COL_STATUS);
 }
 
 void ListProcesses() {
@@ -212,8 +225,9 @@ void ListProcesses() {
     if (SnapshotProcessIds() != 0) {
         char number[DECIMAL_TEXT_SIZE];
         while (NextProcessEntry() != 0) {
+            const RunState state = EntryRunState();
             // One that has ended since the snapshot no longer runs: it gets no row.
-            if (EntryHasEnded()) continue;
+            if (state == RunState::Ended) continue;
             ScratchMark mark;
             const uint32_t id = EntryProcessId();
             intptr_t row = CountRows(LIST_PROCESSES);
@@ -226,12 +240,11 @@ void ListProcesses() {
             const size_t digits = FormatUnsigned(EntryWorkingSet(), number);
             if (EntryWorkingSetCapped()) CopyText(number + digits, sizeof number - digits, "+");
             SetCellText(LIST_PROCESSES, row, number, COL_MEMORY);
-            // Read with the texts above, on the same handle, before them.
-            const ProcessIdentity identity = {id, EntryCreationTime()};
-            // Rows and identities stay in step: once one cannot be kept, the rows
-            // after it have none either.
-            if (RowIdentities.count == row) AppendIdentity(RowIdentities, identity);
-            SetCellText(LIST_PROCESSES, row, StatusOf(EntryRunState(), identity), COL_STATUS);
+            // Read with the texts above, on the same handle, before them. Rows and
+            // identities stay in step: once one cannot be kept, the rows after it
+            // have none either.
+            if (RowIdentities.count == row) Append(RowIdentities, {id, EntryCreationTime()});
+            SetCellText(LIST_PROCESSES, row, WordOf(state), COL_STATUS);
         }
     }
     SetListRedraw(LIST_PROCESSES, true);
@@ -280,7 +293,7 @@ static void HandleControlEvent(intptr_t control) {
 // them; Yes undoes each pause that still holds a thread, No leaves them (and they
 // are not resumed later, when the library is unloaded).
 static void OfferToResumePaused() {
-    if (AnyStillPaused() &&
+    if (AnyPauseHolds() &&
         AskUser("Processes paused here are still paused. Resume them?", MB_YESNO) == IDYES &&
         !ResumePausedProcesses()) {
         AskUser("ERROR: can not resume process!", MB_OK);
@@ -303,7 +316,9 @@ static void EndForSession(bool confirmed) {
     }
     for (intptr_t row = 0, rows = CountRows(LIST_PROCESSES); row < rows; ++row) {
         ScratchMark mark;
-        if (!TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), STATUS_PAUSE)) continue;
+        if (!TextEquals(GetCellText(LIST_PROCESSES, row, COL_STATUS), WordOf(RunState::Paused))) {
+            continue;
+        }
         RowProcess held(row, SUSPEND_ACCESS);
         if (held.held()) ShowRowState(row, held);
     }
@@ -334,7 +349,7 @@ static int RunTaskManager() {
     if (event == EV_CLOSE) OfferToResumePaused();
     SessionEndHandler = nullptr;
     CloseAppWindow(WIN_MAIN);
-    FreeIdentities(RowIdentities);
+    FreeArray(RowIdentities);
     return 1;
 }
 

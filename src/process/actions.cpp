@@ -1,8 +1,7 @@
 #include "process/actions.h"
 
-#include "process/identity.h"
+#include "process/holding.h"
 #include "process/process_api.h"
-#include "process/thread_state.h"
 
 // How many times a pause looks at the process's threads after suspending it, to
 // catch a thread that was being created during the call (the system can let one
@@ -25,81 +24,40 @@ constexpr DWORD MAX_PAUSE_MS = 3000;
 // cannot be paused that way (the pause fails and resumes what it suspended).
 constexpr int MAX_PAUSED_THREADS = 4096;
 
-// Ids of the threads that the pause by walks in progress has suspended,
-// PausedIdCount of them; written by PauseByWalks, meaningless between calls.
-static DWORD PausedThreadIds[MAX_PAUSED_THREADS];
-static int PausedIdCount;
-
-enum class ThreadOutcome { Suspended, Gone, Refused };
 enum class WalkOutcome { Settled, Changed, Failed };
 
-constexpr DWORD FAILED = static_cast<DWORD>(-1);
-
-// Opens a thread of the process to suspend or resume it, with the access that a
-// paused thread is held with where the system knows it. Null when it cannot be
-// opened (Refused, or Gone when its id names no thread any more), and also, where
-// the system can tell, when the id now names a thread of another process (Gone):
-// the process's own thread ended after the snapshot and its id passed on.
-static HANDLE OpenThreadOf(DWORD processId, DWORD threadId, ThreadOutcome& failure) {
-    // Systems that cannot tell a thread's process (before Vista) refuse the limited
-    // query access too.
-    const DWORD access = ProcessApi.getProcessIdOfThread ? PAUSED_THREAD_ACCESS
-                                                         : THREAD_SUSPEND_RESUME | SYNCHRONIZE;
-    HANDLE thread = ProcessApi.openThread(access, FALSE, threadId);
-    if (!thread) {
-        failure = GetLastError() == ERROR_INVALID_PARAMETER ? ThreadOutcome::Gone
-                                                            : ThreadOutcome::Refused;
-        return nullptr;
+// True when the pause has suspended the thread with that id already.
+static bool HasSuspended(const PausedThreads& suspended, DWORD threadId) {
+    for (intptr_t i = 0; i < suspended.count; ++i) {
+        if (suspended.entries[i].id == threadId) return true;
     }
-    if (!IsThreadOf(thread, processId)) {
-        CloseHandle(thread);
-        failure = ThreadOutcome::Gone;
-        return nullptr;
-    }
-    return thread;
+    return false;
 }
 
-// Lowers the thread's suspend count by one; false when it cannot be opened as a
-// thread of the process or cannot be resumed.
-static bool ResumeThreadOf(DWORD processId, DWORD threadId) {
-    ThreadOutcome failure;
-    HANDLE thread = OpenThreadOf(processId, threadId, failure);
-    if (!thread) return false;
-    bool resumed = ResumeThread(thread) != FAILED;
-    CloseHandle(thread);
-    return resumed;
-}
-
-// Suspends one thread of the process, and with a record keeps it there. An id that
-// no longer names a thread of it is Gone; any other failure is a refusal.
+// Suspends one thread of the process and keeps it, with the count that the pause
+// leaves it at (SuspendThread gives the one before). Gone when its id no longer
+// names a thread of the process, or it is on its way out; Refused for any other
+// failure, a full record among them.
 //
 // SuspendThread only asks the thread to stop, and it may run on for a moment. The
 // thread's context is not read to wait for that: under Wine such a read can wait
 // for ever on a thread of a process whose threads are being suspended (seen within
 // a few pauses of a process that starts hundreds of threads a second). The repeated
 // walks catch what such a moment starts.
-static ThreadOutcome SuspendThreadOf(DWORD processId, DWORD threadId, PausedThreads* record) {
-    ThreadOutcome outcome = ThreadOutcome::Suspended;
-    HANDLE thread = OpenThreadOf(processId, threadId, outcome);
-    if (!thread) return outcome;
+static bool SuspendThreadOf(DWORD processId, DWORD threadId, PausedThreads& suspended,
+                            OpenFailure& failure) {
+    HANDLE thread = OpenThreadOf(processId, threadId, PAUSED_THREAD_ACCESS, &failure);
+    if (!thread) return false;
     const DWORD before = SuspendThread(thread);
-    if (before == FAILED) {
-        // A thread on its way out refuses; only one that still runs is a refusal.
-        outcome = HasEnded(thread) ? ThreadOutcome::Gone : ThreadOutcome::Refused;
-    } else if (record) {
-        // Kept with the count the pause leaves it at (SuspendThread gives the one before).
-        if (KeepPausedThread(*record, thread, before + 1)) return outcome;
-        ResumeThread(thread); // no room to keep it: the pause cannot be undone exactly
-        outcome = ThreadOutcome::Refused;
+    if (before != FAILED && suspended.count < MAX_PAUSED_THREADS &&
+        KeepPausedThread(suspended, thread, threadId, before + 1)) {
+        return true;
     }
+    // No room to keep it: the pause could not be undone exactly.
+    if (before != FAILED) ResumeThread(thread);
+    // A thread on its way out refuses; only one that still runs is a refusal.
+    failure = before == FAILED && HasEnded(thread) ? OpenFailure::Gone : OpenFailure::Refused;
     CloseHandle(thread);
-    return outcome;
-}
-
-static bool IsPausedThread(DWORD threadId) {
-    for (int i = 0; i < PausedIdCount; ++i) {
-        if (PausedThreadIds[i] == threadId) return true;
-    }
     return false;
 }
 
@@ -107,47 +65,40 @@ static bool IsPausedThread(DWORD threadId) {
 // pause has not suspended yet. Settled when every listed thread had been
 // suspended already; Changed when this walk suspended one or met one that had
 // ended, so that another walk must look for threads started meanwhile; Failed
-// when a thread refuses, the bookkeeping is full, no snapshot can be taken or
-// the process has no thread left.
-static WalkOutcome PauseWalk(DWORD processId, PausedThreads* record) {
+// when a thread refuses, the record is full, no snapshot can be taken or the
+// process has no thread left.
+static WalkOutcome PauseWalk(DWORD processId, PausedThreads& suspended) {
     int listed = 0;
     bool settled = true, failed = false;
     bool walked = WalkThreadsOf(processId, [&](DWORD threadId) {
         ++listed;
-        if (IsPausedThread(threadId)) return true;
+        if (HasSuspended(suspended, threadId)) return true;
         settled = false;
-        if (PausedIdCount == MAX_PAUSED_THREADS) {
-            failed = true;
-            return false;
-        }
-        switch (SuspendThreadOf(processId, threadId, record)) {
-        case ThreadOutcome::Suspended: PausedThreadIds[PausedIdCount++] = threadId; break;
-        case ThreadOutcome::Gone: break; // not suspended: the next walk looks again
-        case ThreadOutcome::Refused: failed = true; return false;
-        }
-        return true;
+        OpenFailure failure = OpenFailure::Gone;
+        // One that is gone was not suspended: the next walk looks again.
+        failed = !SuspendThreadOf(processId, threadId, suspended, failure) &&
+                 failure == OpenFailure::Refused;
+        return !failed;
     });
     if (!walked || failed || listed == 0) return WalkOutcome::Failed;
     return settled ? WalkOutcome::Settled : WalkOutcome::Changed;
 }
 
-// A pause by walks of thread snapshots, for systems without the process-wide calls.
-// All or nothing: a pause that cannot stop every thread undoes its suspensions,
-// since a process that runs on must not be shown as paused.
-static bool PauseByWalks(DWORD processId, PausedThreads* record) {
-    PausedIdCount = 0;
+// A pause by walks of thread snapshots, for systems without the process-wide calls
+// and processes that refuse them. Each thread that it suspends is kept in suspended,
+// by its handle. All or nothing: a pause that cannot stop every thread undoes its
+// suspensions on those handles, since a process that runs on must not be shown as
+// paused.
+static bool PauseByWalks(DWORD processId, PausedThreads& suspended) {
     const DWORD start = GetTickCount();
     for (int walk = 0; walk < MAX_PAUSE_WALKS && GetTickCount() - start < MAX_PAUSE_MS; ++walk) {
-        WalkOutcome outcome = PauseWalk(processId, record);
+        WalkOutcome outcome = PauseWalk(processId, suspended);
         if (outcome == WalkOutcome::Settled) return true;
         if (outcome == WalkOutcome::Failed) break;
     }
-    // A suspended thread does not end (one already on its way out may, and then its
-    // id names nothing, or rarely a newer thread, which the owner check passes over).
-    for (int i = 0; i < PausedIdCount; ++i)
-        ResumeThreadOf(processId, PausedThreadIds[i]);
-    PausedIdCount = 0;
-    if (record) ClosePausedThreads(*record);
+    for (intptr_t i = 0; i < suspended.count; ++i)
+        ResumeThread(suspended.entries[i].thread);
+    ClosePausedThreads(suspended);
     return false;
 }
 
@@ -157,42 +108,43 @@ enum class LookOutcome { Held, Caught, Failed };
 // count 0 is suspended on the handle that the walk gave. Held when every thread was
 // suspended already; Caught when this look suspended one (another look must
 // follow); Failed when a thread can be neither read nor suspended, the threads
-// cannot be walked, the process has none, or the record has no room. With a record,
-// the look writes there every thread that it found suspended, with its count
-// after the look: what the last look writes is what the pause did.
-static LookOutcome LookAtThreads(HANDLE process, PausedThreads* record) {
-    if (record) ClosePausedThreads(*record);
-    int threads = 0;
+// cannot be walked, the process has none, or the record has no room. The look
+// keeps in suspended every thread that it found suspended, with its count after
+// the look: what the last look keeps is what the pause did.
+static LookOutcome LookAtThreads(HANDLE process, PausedThreads& suspended) {
+    ClosePausedThreads(suspended);
     bool caught = false, failed = false;
-    const bool walked = WalkThreadHandles(process, PAUSED_THREAD_ACCESS, [&](HANDLE& thread) {
-        const LONG count = ThreadSuspendCount(thread);
-        bool held = count > 0;
-        if (count == 0 && SuspendThread(thread) != FAILED) held = caught = true;
+    const bool walked = WalkThreadHandles(process, PAUSED_THREAD_ACCESS, [&](HANDLE thread) {
+        LONG count = LiveSuspendCount(thread);
+        if (count == THREAD_ENDED) return Visit::Next;
+        if (count == 0 && SuspendThread(thread) != FAILED) {
+            count = 1;
+            caught = true;
+        }
         // A thread on its way out refuses; only one that still runs fails.
-        failed = count < 0 || (!held && !HasEnded(thread));
-        if (held) ++threads;
-        if (!record || !held) return !failed;
-        // Kept with the count that the pause leaves it at; the walk no longer closes it.
-        failed = !KeepPausedThread(*record, thread, count > 0 ? count : 1);
-        if (!failed) thread = nullptr;
-        return !failed;
+        if (count <= 0) {
+            failed = count < 0 || !HasEnded(thread);
+            return failed ? Visit::Stop : Visit::Next;
+        }
+        failed = !KeepPausedThread(suspended, thread, 0, count);
+        return failed ? Visit::Stop : Visit::Keep;
     });
-    if (!walked || failed || threads == 0) return LookOutcome::Failed;
+    if (!walked || failed || suspended.count == 0) return LookOutcome::Failed;
     return caught ? LookOutcome::Caught : LookOutcome::Held;
 }
 
 // A pause by the process-wide calls; false, with the suspension undone, when it
 // cannot be confirmed.
-static bool PauseWhole(HANDLE process, PausedThreads* record) {
+static bool PauseWhole(HANDLE process, PausedThreads& suspended) {
     for (int look = 0; look < MAX_PAUSE_LOOKS; ++look) {
-        const LookOutcome outcome = LookAtThreads(process, record);
+        const LookOutcome outcome = LookAtThreads(process, suspended);
         if (outcome == LookOutcome::Held) return true;
         if (outcome == LookOutcome::Failed) break;
     }
     // Lowers by one what the call raised and what the looks raised: every thread got
     // one suspension from this pause.
     ProcessApi.ntResumeProcess(process);
-    if (record) ClosePausedThreads(*record);
+    ClosePausedThreads(suspended);
     return false;
 }
 
@@ -204,18 +156,23 @@ static bool HasProcessWideCalls() {
 }
 
 bool PauseProcess(HANDLE process, uint32_t processId, PausedThreads* record) {
-    if (record) ClosePausedThreads(*record);
+    PausedThreads own = {};
+    PausedThreads& suspended = record ? *record : own;
+    ClosePausedThreads(suspended);
+    bool paused = false;
     // Suspending the host would stop the thread that runs the window, and this call
     // with it: the program would freeze for good. A process that the system marks
     // critical may serve every window of the session, this one's included, which
     // could then never resume it.
-    if (processId == GetCurrentProcessId() || IsCriticalProcess(process)) return false;
-    // A handle refused the access (a process that grants only limited query access)
-    // is left to the walks, which open the threads one by one.
-    if (HasProcessWideCalls() && ProcessApi.ntSuspendProcess(process) >= 0) {
-        return PauseWhole(process, record);
+    if (processId != GetCurrentProcessId() && !IsCriticalProcess(process)) {
+        // A handle refused the access (a process that grants only limited query
+        // access) is left to the walks, which open the threads one by one.
+        paused = HasProcessWideCalls() && ProcessApi.ntSuspendProcess(process) >= 0
+                     ? PauseWhole(process, suspended)
+                     : PauseByWalks(processId, suspended);
     }
-    return PauseByWalks(processId, record);
+    FreePausedThreads(own);
+    return paused;
 }
 
 bool ResumeProcess(HANDLE process, uint32_t processId) {
@@ -225,7 +182,10 @@ bool ResumeProcess(HANDLE process, uint32_t processId) {
     }
     bool resumed = false;
     WalkThreadsOf(processId, [&](DWORD threadId) {
-        resumed |= ResumeThreadOf(processId, threadId);
+        if (HANDLE thread = OpenThreadOf(processId, threadId, PAUSED_THREAD_ACCESS)) {
+            resumed |= ResumeThread(thread) != FAILED;
+            CloseHandle(thread);
+        }
         return true;
     });
     return resumed;

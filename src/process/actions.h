@@ -20,9 +20,10 @@ constexpr DWORD KILL_ACCESS = PROCESS_TERMINATE;
 // suspended; false, with every suspension of this call undone, when a thread cannot
 // be suspended, the process has no thread or does not settle. Refuses (false) the
 // process that hosts the library and a process that the system marks critical.
-// With a record, the threads that it suspended are written there, held open, each
-// with its count right after the pause (what was there before is closed first); it
-// is left empty when the pause fails, and a pause that cannot write it fails.
+// The threads that it suspended are kept, held open, each with its count right
+// after the pause: in the record, if given (what was there before is closed
+// first), else only for the pause's own length. The record is left empty when the
+// pause fails, and a pause that cannot keep a thread fails.
 bool PauseProcess(HANDLE process, uint32_t processId, PausedThreads* record = nullptr);
 // Lowers every thread's suspend count by one, whoever raised it (NtResumeProcess,
 // else one snapshot walk). True when the process has a thread and the resume

@@ -2,10 +2,9 @@
 
 #include <string.h>
 
-#include "process/identity.h"
+#include "process/holding.h"
 #include "process/process_api.h"
-#include "process/thread_state.h"
-#include "runtime/module_state.h"
+#include "runtime/growing_array.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 
@@ -22,40 +21,30 @@ constexpr DWORD NAME_BUFFER_SIZE = MAX_PROCESS_TEXT + 1;
 // Room for a whole name or path as the system gives it: the base name is found even
 // when the path is longer than a result may be, and a longer text is cut with a mark.
 constexpr DWORD IMAGE_PATH_SIZE = 1024;
-// First size of a tool-help table; it doubles when full.
-constexpr SIZE_T TABLE_STEP = 4096;
-
 // The current entry as read on one handle by the first query after the cursor moved.
 struct EntryRecord {
-    bool read;  // false until a query reads the entry at the cursor
-    bool ended; // it has ended, and nothing more was read
+    bool read; // false until a query reads the entry at the cursor
     uint64_t created;
     uint64_t workingSet;
     bool workingSetCapped; // the counters could not tell more than workingSet
-    RunState state;
+    RunState state;        // Ended: nothing more was read
     char name[NAME_BUFFER_SIZE];
     char path[NAME_BUFFER_SIZE];
 };
 static EntryRecord Current;
 
 // A table taken from a tool-help snapshot at most once per process snapshot, when
-// the first entry that needs it is read, and released at the end of the walk. In
-// MainHeap; it doubles when full.
-struct EntryTable {
-    char* data;
-    SIZE_T size; // bytes allocated
-    SIZE_T used; // bytes filled
+// the first entry that needs it is read, and released at the end of the walk.
+template <class Entry, intptr_t FIRST> struct EntryTable {
+    GrowingArray<Entry, FIRST> entries;
     bool taken;
 };
-// Per process its id (4 bytes) and its terminated name, packed: the names of the
-// processes that nothing else names.
-static EntryTable NameTable;
-// Per thread the id of its process and its own id: whether a process runs, where
-// its handle cannot walk its threads.
-struct ThreadEntry {
-    DWORD process, thread;
-};
-static EntryTable ThreadTable;
+// Per process its id (4 bytes) and its terminated name, packed byte by byte: the
+// names of the processes that nothing else names.
+static EntryTable<char, 4096> NameTable;
+// Per thread the ids of its process and its own: whether a process runs, where its
+// handle cannot walk its threads.
+static EntryTable<ThreadIds, 512> ThreadTable;
 
 static int32_t EntryCount() {
     return static_cast<int32_t>(SnapshotBytes / sizeof(DWORD));
@@ -88,9 +77,8 @@ class EntryHandle {
     HANDLE get() const { return handle_; }
     bool readsModules() const { return readsModules_; }
     bool refused() const { return refused_; }
-    // True when the process has ended: its id names none, or only one that a handle
-    // keeps from going.
-    bool ended() const { return gone_ || (handle_ && HasProcessEnded(handle_)); }
+    // True when its id names no process.
+    bool gone() const { return gone_; }
 
   private:
     HANDLE handle_ = nullptr;
@@ -138,10 +126,10 @@ static void ReadImageTexts(HANDLE process, EntryRecord& entry) {
     }
 }
 
-static void ReleaseTable(EntryTable& table) {
-    if (table.data && MainHeap) HeapFree(MainHeap, 0, table.data);
+template <class Entry, intptr_t FIRST> static void ReleaseTable(EntryTable<Entry, FIRST>& table) {
+    FreeArray(table.entries);
     // A later entry that needs the table takes it afresh.
-    table = EntryTable{};
+    table.taken = false;
 }
 
 void ReleaseEntryTables() {
@@ -149,65 +137,44 @@ void ReleaseEntryTables() {
     ReleaseTable(ThreadTable);
 }
 
-// Room for bytes more at the table's end, counted as filled; null, leaving the
-// table as it was, when no memory can be had.
-static char* TableRoom(EntryTable& table, SIZE_T bytes) {
-    const SIZE_T needed = table.used + bytes;
-    if (needed > table.size) {
-        SIZE_T size = table.size ? table.size : TABLE_STEP;
-        while (size < needed)
-            size *= 2;
-        void* grown = GrowHeapBlock(MainHeap, table.data, size);
-        if (!grown) return nullptr;
-        table.data = static_cast<char*>(grown);
-        table.size = size;
+// Walks tool-help's process list once into the name table. A missing slot, a failed
+// snapshot or a lack of memory leaves the table with what it got.
+static void TakeNameTable() {
+    NameTable.taken = true;
+    if (!ProcessApi.createToolhelp32Snapshot || !ProcessApi.process32First ||
+        !ProcessApi.process32Next) {
+        return;
     }
-    char* room = table.data + table.used;
-    table.used = needed;
-    return room;
-}
-
-// Walks a tool-help snapshot of the given kind once into a table, with add(entry)
-// for each entry; add returns false when no memory can be had, which ends the walk.
-// A missing slot or a failed snapshot leaves the table with what it got.
-template <class Entry, class Add>
-static void TakeTable(EntryTable& table, DWORD kind, BOOL(WINAPI* first)(HANDLE, Entry*),
-                      BOOL(WINAPI* next)(HANDLE, Entry*), Add add) {
-    table.taken = true;
-    if (!MainHeap || !ProcessApi.createToolhelp32Snapshot || !first || !next) return;
-    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(kind, 0);
+    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return;
-    Entry entry;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = first(snapshot, &entry); more && add(entry); more = next(snapshot, &entry)) {
+    PROCESSENTRY32 process;
+    process.dwSize = sizeof process;
+    for (BOOL more = ProcessApi.process32First(snapshot, &process); more;
+         more = ProcessApi.process32Next(snapshot, &process)) {
+        process.szExeFile[MAX_PATH - 1] = '\0';
+        const size_t length = TextLength(process.szExeFile);
+        char* at = AppendRoom(NameTable.entries, static_cast<intptr_t>(sizeof(DWORD) + length + 1));
+        if (!at) break;
+        // Packed: ids are not aligned.
+        memcpy(at, &process.th32ProcessID, sizeof(DWORD));
+        CopyText(at + sizeof(DWORD), length + 1, process.szExeFile);
     }
     CloseHandle(snapshot);
 }
 
 // The process's name in tool-help's list, into name; empty when it is not listed.
 static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
-    if (!NameTable.taken) {
-        TakeTable(NameTable, TH32CS_SNAPPROCESS, ProcessApi.process32First,
-                  ProcessApi.process32Next, [](PROCESSENTRY32& process) {
-                      process.szExeFile[MAX_PATH - 1] = '\0';
-                      const size_t length = TextLength(process.szExeFile);
-                      char* at = TableRoom(NameTable, sizeof(DWORD) + length + 1);
-                      if (!at) return false;
-                      // Packed: ids are not aligned.
-                      memcpy(at, &process.th32ProcessID, sizeof(DWORD));
-                      CopyText(at + sizeof(DWORD), length + 1, process.szExeFile);
-                      return true;
-                  });
-    }
-    for (SIZE_T at = 0; at < NameTable.used;) {
+    if (!NameTable.taken) TakeNameTable();
+    const GrowingArray<char, 4096>& names = NameTable.entries;
+    for (intptr_t at = 0; at < names.count;) {
         DWORD listed;
-        memcpy(&listed, NameTable.data + at, sizeof listed);
-        const char* text = NameTable.data + at + sizeof listed;
+        memcpy(&listed, names.entries + at, sizeof listed);
+        const char* text = names.entries + at + sizeof listed;
         if (listed == id) {
             CopyTextMarkingCut(name, NAME_BUFFER_SIZE, text);
             return;
         }
-        at += sizeof listed + TextLength(text) + 1;
+        at += static_cast<intptr_t>(sizeof listed + TextLength(text) + 1);
     }
 }
 
@@ -216,18 +183,14 @@ static void ReadTableName(DWORD id, char (&name)[NAME_BUFFER_SIZE]) {
 // handle cannot walk its threads.
 static bool WalkTableThreads(DWORD processId, Visitor<DWORD> visit) {
     if (!ThreadTable.taken) {
-        TakeTable(ThreadTable, TH32CS_SNAPTHREAD, ProcessApi.thread32First, ProcessApi.thread32Next,
-                  [](THREADENTRY32& thread) {
-                      auto* at = reinterpret_cast<ThreadEntry*>(
-                          TableRoom(ThreadTable, sizeof(ThreadEntry)));
-                      if (at) *at = {thread.th32OwnerProcessID, thread.th32ThreadID};
-                      return at != nullptr;
-                  });
+        // A lack of memory leaves the table with what it got.
+        ThreadTable.taken = true;
+        WalkThreadSnapshot(
+            [](ThreadIds ids) { return Append(ThreadTable.entries, ids) != nullptr; });
     }
-    const auto* threads = reinterpret_cast<const ThreadEntry*>(ThreadTable.data);
-    const SIZE_T count = ThreadTable.used / sizeof(ThreadEntry);
-    for (SIZE_T i = 0; i < count; ++i) {
-        if (threads[i].process == processId && !visit(threads[i].thread)) break;
+    const GrowingArray<ThreadIds, 512>& threads = ThreadTable.entries;
+    for (intptr_t i = 0; i < threads.count; ++i) {
+        if (threads.entries[i].process == processId && !visit(threads.entries[i].thread)) break;
     }
     return true;
 }
@@ -257,11 +220,10 @@ static void ReadWorkingSet(HANDLE process, EntryRecord& entry) {
 static const EntryRecord& CurrentEntry() {
     if (Current.read) return Current;
     Current.read = true;
-    Current.ended = false;
     Current.created = 0;
     Current.workingSet = 0;
     Current.workingSetCapped = false;
-    Current.state = RunState::Unknown;
+    Current.state = RunState::Running;
     Current.name[0] = Current.path[0] = '\0';
     DWORD id = 0;
     if (!CurrentProcessId(id)) return Current;
@@ -271,14 +233,16 @@ static const EntryRecord& CurrentEntry() {
         return Current;
     }
     EntryHandle process(id);
-    if (process.ended()) {
-        Current.ended = true;
-        return Current;
-    }
-    if (HANDLE handle = process.get()) {
-        // First, so that a process that ends meanwhile, or whose id passes to
-        // another, cannot lend its texts to the identity read here.
-        Current.created = HandleCreationTime(handle);
+    HANDLE handle = process.get();
+    // A process that refuses every access still runs: its threads may say more.
+    const bool runs = handle || process.refused();
+    // First, so that a process that ends meanwhile, or whose id passes to another,
+    // cannot lend its texts to the identity read here.
+    if (handle) Current.created = HandleCreationTime(handle);
+    if (process.gone()) Current.state = RunState::Ended;
+    if (runs) Current.state = ReadRunState(handle, {id, Current.created}, WalkTableThreads);
+    if (Current.state == RunState::Ended) return Current;
+    if (handle) {
         if (process.readsModules()) {
             // Only the first module, the executable, is asked for. A failed call
             // leaves the module null, which the text functions take as the
@@ -296,15 +260,9 @@ static const EntryRecord& CurrentEntry() {
         if (Current.name[0] == '\0' || Current.path[0] == '\0') ReadImageTexts(handle, Current);
         ReadWorkingSet(handle, Current);
     }
-    // A process that refuses every access still runs: its threads may say more.
-    if (process.get() || process.refused()) {
-        Current.state = ReadRunState(process.get(), id, WalkTableThreads);
-    }
     // A process that runs but answers none of the name queries (the system's own,
-    // some protected ones) is named from tool-help's list; one that has ended is not.
-    if (Current.name[0] == '\0' && (process.get() || process.refused())) {
-        ReadTableName(id, Current.name);
-    }
+    // some protected ones) is named from tool-help's list.
+    if (Current.name[0] == '\0' && runs) ReadTableName(id, Current.name);
     if (TextEquals(Current.name, "?")) CopyText(Current.name, NAME_BUFFER_SIZE, "System");
     return Current;
 }
@@ -375,8 +333,4 @@ uint64_t EntryCreationTime() {
 
 RunState EntryRunState() {
     return CurrentEntry().state;
-}
-
-bool EntryHasEnded() {
-    return CurrentEntry().ended;
 }

@@ -42,16 +42,13 @@ bool EntryWorkingSetCapped();
 // other answers, before them: with the id it identifies the process they describe.
 // 0 when it could not be read.
 uint64_t EntryCreationTime();
-// Whether the process at the cursor runs, from its threads' suspend counts read on
-// the handle that read the other answers, until a thread runs. Where that handle
-// cannot walk the threads (limited access, a system without the call), from one
-// thread snapshot taken at most once per snapshot, when the first entry needs it.
-// Unknown where the counts cannot be read.
+// The process's run state (ReadRunState), read on the handle that read the other
+// answers, after them. Where that handle cannot walk the threads (limited access, a
+// system without the call), its threads' counts come from one thread snapshot taken
+// at most once per snapshot, when the first entry needs it. Ended when the process
+// has ended since the snapshot (its id names no process, or one that has ended but
+// that a handle keeps from going): the other queries then answer nothing more.
 RunState EntryRunState();
-// True when the process at the cursor has ended since the snapshot (its id names no
-// process, or one that has ended but that a handle keeps from going): it no longer
-// runs, and the other queries answer nothing for it.
-bool EntryHasEnded();
 // Frees the tool-help tables if a walk left them; called before the module's
 // heaps are destroyed.
 void ReleaseEntryTables();

@@ -1,4 +1,4 @@
-#include "process/identity.h"
+#include "process/holding.h"
 
 #include "process/process_api.h"
 

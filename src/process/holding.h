@@ -1,11 +1,16 @@
-// Telling one process from another that later gets the same id: a process is
-// identified by its id together with its creation time.
+// Holding a process open: with the most access it grants, as the process of an
+// identity (while it is held its id cannot pass to another process), and telling
+// whether it has ended.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
-#include "process/identity_table.h"
+#include "process/identities.h"
+
+// The least access that asks about a process's image and times (Vista and later);
+// older systems refuse it.
+constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
 
 // Opens the process with the access asked for and limited query access; where that
 // is refused, with limited query access alone; on systems before Vista, which know

@@ -13,8 +13,7 @@
 
 #include <windows.h>
 
-#include "process/identity_table.h"
-#include "process/run_state.h"
+#include "process/identities.h"
 
 // Pauses the process, held by the caller with SUSPEND_ACCESS, and notes what the
 // pause did (in place of what an earlier pause of it noted). False, noting
@@ -31,18 +30,15 @@ void ForgetPaused(const ProcessIdentity& identity);
 // thread that has not ended is at or above the count the pause left it at (or its
 // count cannot be read). A noted pause that no longer holds is let go here, its
 // handles closed: the process is no longer paused here.
-bool IsPausedHere(const ProcessIdentity& identity);
-// Whether a process in this state counts as paused: every thread suspended, whoever
-// did it, or paused here (read as IsPausedHere reads it).
-bool CountsAsPaused(RunState state, const ProcessIdentity& identity);
+bool PauseHolds(const ProcessIdentity& identity);
 // Lets go of the pause noted for the process if it no longer holds: a refused
 // command may be the first sight that the process has ended.
 void LetGoIfLapsed(const ProcessIdentity& identity);
 // Lets go of every noted pause that no longer holds, closing its handles: those
 // undone from outside and those whose process has ended.
 void LetGoOfLapsedPauses();
-// True when a noted process is still paused here; lets go of the rest first.
-bool AnyStillPaused();
+// True when a noted pause still holds; lets go of the rest first.
+bool AnyPauseHolds();
 // Undoes every noted pause that still holds a thread, as one act each: every
 // thread that it suspended lowered by one, never below 0. It uses only the
 // threads' own handles and allocates nothing, so that it can run while the host

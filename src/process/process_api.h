@@ -11,14 +11,6 @@
 constexpr DWORD PROCESS_ID_BUFFER_SIZE = 4096;
 // The process-id buffer grows, when a snapshot fills it, up to this size (262144 ids).
 constexpr DWORD MAX_PROCESS_ID_BUFFER_SIZE = 1024 * 1024;
-// The least access that asks about a process's image and times (Vista and later);
-// older systems refuse it.
-constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION
-// The same for a thread: enough to ask which process it belongs to.
-constexpr DWORD LIMITED_THREAD_QUERY_ACCESS = 0x0800; // THREAD_QUERY_LIMITED_INFORMATION
-// The access a read of a thread's suspend count asks for; SYNCHRONIZE tells a
-// thread that has ended (and whose count says nothing) from one that runs.
-constexpr DWORD THREAD_STATE_ACCESS = LIMITED_THREAD_QUERY_ACCESS | SYNCHRONIZE;
 
 // NtQueryInformationThread's class for a thread's suspend count (Windows 8.1 on).
 constexpr ULONG THREAD_SUSPEND_COUNT_CLASS = 35;

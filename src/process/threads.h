@@ -1,63 +1,88 @@
-// The threads of a process: walking them, on the process's handle or in a tool-help
-// snapshot, and reading from their suspend counts, without touching them, whether
-// the process runs.
+// The threads of a process, one at a time: opening one by its id as a thread of
+// that process, reading its suspend count without touching it, telling whether it
+// has ended, and walking a process's threads, on the process's handle or in a
+// tool-help snapshot.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
-#include "process/process_api.h"
-#include "process/run_state.h"
+// The least access that asks which process a thread belongs to (Vista and later).
+constexpr DWORD LIMITED_THREAD_QUERY_ACCESS = 0x0800; // THREAD_QUERY_LIMITED_INFORMATION
+// The access a read of a thread's suspend count asks for; SYNCHRONIZE tells a
+// thread that has ended (and whose count says nothing) from one that runs.
+constexpr DWORD THREAD_STATE_ACCESS = LIMITED_THREAD_QUERY_ACCESS | SYNCHRONIZE;
+// What SuspendThread and ResumeThread answer when they fail.
+constexpr DWORD FAILED = static_cast<DWORD>(-1);
 
-// A thread's suspend count, read without touching it, on a handle with at least
-// LIMITED_THREAD_QUERY_ACCESS; -1 where the system cannot tell it.
-LONG ThreadSuspendCount(HANDLE thread);
+// Why a thread could not be opened by its id.
+enum class OpenFailure {
+    Gone,    // its id names no thread, or now names a thread of another process
+    Refused, // it runs, but refuses the access
+};
+// Opens a thread of the process by its id with the access, and where the system
+// knows it limited query access too, to check its owner: a thread id taken from a
+// snapshot may have passed to a thread of another process. Null when it cannot be
+// opened as a thread of the process; failure, if given, then tells why.
+HANDLE OpenThreadOf(DWORD processId, DWORD threadId, DWORD access, OpenFailure* failure = nullptr);
 // True when the thread, open with SYNCHRONIZE, has ended. The system still lists
 // such a thread while a handle keeps it, with the count it had, which then tells
 // nothing.
 bool HasEnded(HANDLE thread);
-// True when the thread, open with LIMITED_THREAD_QUERY_ACCESS where the system knows
-// it, belongs to the process; also where the system cannot tell (before Vista). A
-// thread id taken from a snapshot may have passed to a thread of another process.
-bool IsThreadOf(HANDLE thread, DWORD processId);
+// What LiveSuspendCount answers for a thread that has ended, and for a count that
+// the system cannot tell.
+constexpr LONG THREAD_ENDED = -2;
+constexpr LONG COUNT_UNKNOWN = -1;
+// The suspend count of a thread open with THREAD_STATE_ACCESS, read without touching
+// it: THREAD_ENDED for a thread that has ended (checked first), COUNT_UNKNOWN where
+// the system cannot tell the count (before Windows 8.1).
+LONG LiveSuspendCount(HANDLE thread);
 
 // A visit of each item of a walk, without allocation: the caller's function object
 // and one function that calls it. The walks themselves are compiled once.
-template <class Item> struct Visitor {
-    bool (*call)(void* visit, Item item);
+template <class Item, class Result = bool> struct Visitor {
+    Result (*call)(void* visit, Item item);
     void* visit;
     template <class Visit>
     explicit Visitor(Visit& v)
-        : call([](void* f, Item item) { return (*static_cast<Visit*>(f))(item); }), visit(&v) {}
-    bool operator()(Item item) const { return call(visit, item); }
+        : call([](void* f, Item item) -> Result { return (*static_cast<Visit*>(f))(item); }),
+          visit(&v) {}
+    Result operator()(Item item) const { return call(visit, item); }
 };
 
+// What the visit of a thread tells the walk of a process's threads.
+enum class Visit {
+    Next, // go on; the walk closes the thread's handle once it has moved past it
+    Keep, // go on; the visit keeps the handle, and closes it itself
+    Stop, // stop here; the walk closes the handle
+};
 // Calls visit(thread) for each thread of the process, opened with the access by the
-// process's handle (NtGetNextThread), until visit returns false. The walk closes
-// each handle once it has moved past it, unless the visit took it over by setting
-// thread to null (it then keeps the handle open and closes it itself). True when it
-// got to the last thread or visit stopped it; false when the system lacks the call,
-// the handle lacks PROCESS_QUERY_INFORMATION, or a thread could not be opened.
-bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE&> visit);
-template <class Visit> bool WalkThreadHandles(HANDLE process, DWORD access, Visit visit) {
-    return WalkThreadHandles(process, access, Visitor<HANDLE&>(visit));
+// process's handle (NtGetNextThread). True when it got to the last thread or visit
+// stopped it; false when the system lacks the call, the handle lacks
+// PROCESS_QUERY_INFORMATION, or a thread could not be opened.
+bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE, Visit> visit);
+template <class V> bool WalkThreadHandles(HANDLE process, DWORD access, V visit) {
+    return WalkThreadHandles(process, access, Visitor<HANDLE, Visit>(visit));
 }
 
-// Calls visit(thread id) for each thread of the process in a fresh system-wide
-// thread snapshot, until visit returns false. False when any of the tool-help
-// entry points is missing or no snapshot can be taken.
+// A thread as tool-help's snapshot lists it: the id of its process and its own.
+struct ThreadIds {
+    DWORD process, thread;
+};
+// Calls visit(ids) for each thread of every process in a fresh system-wide thread
+// snapshot, until visit returns false. False when the tool-help snapshot calls are
+// missing or no snapshot can be taken.
+bool WalkThreadSnapshot(Visitor<ThreadIds> visit);
+template <class V> bool WalkThreadSnapshot(V visit) {
+    return WalkThreadSnapshot(Visitor<ThreadIds>(visit));
+}
+// The same for the threads of one process: calls visit(thread id), until visit
+// returns false.
 bool WalkThreadsOf(DWORD processId, Visitor<DWORD> visit);
-template <class Visit> bool WalkThreadsOf(DWORD processId, Visit visit) {
+template <class V> bool WalkThreadsOf(DWORD processId, V visit) {
     return WalkThreadsOf(processId, Visitor<DWORD>(visit));
 }
-
-// Where a state read finds the ids of a process's threads when the process's handle
+// Where a reader finds the ids of a process's threads when the process's handle
 // cannot walk them (limited access, a system without the call): a walk like
 // WalkThreadsOf, over a fresh snapshot or a table taken once for many reads.
 using ThreadIdWalk = bool (*)(DWORD processId, Visitor<DWORD> visit);
-
-// The one read of a process's state: its threads' suspend counts, read until one
-// runs, on the process's handle, or where that cannot walk them (or there is no
-// handle) on the threads that walkIds names, opened by id. Unknown where the counts
-// cannot be read.
-RunState ReadRunState(HANDLE process, DWORD processId, ThreadIdWalk walkIds = WalkThreadsOf);

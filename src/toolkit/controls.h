@@ -77,7 +77,9 @@ void SubclassControl(ControlRecord* record);
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Destroys the control if the number names one.
 void FreeControl(intptr_t control);
-// State 0 enables, any other disables; EnableWindow's result.
+// State 0 enables the control; any other disables it, and first passes the keyboard
+// focus on to the next candidate if the control has it (PassFocusOn). EnableWindow's
+// result.
 intptr_t DisableControl(intptr_t control, intptr_t state);
 // The control's window handle; null when it names no control.
 HWND ControlHandle(intptr_t control);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "runtime/growing_array.h"
 #include "runtime/module_state.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
@@ -38,15 +39,11 @@ struct ImageCacheEntry {
     HANDLE image;
     int index; // -1 when the image could not be added
 };
-constexpr size_t IMAGE_CACHE_STEP = 20;
-// Images already in the shared lists, in MainHeap.
-static ImageCacheEntry* ImageCache = nullptr;
-static size_t ImageCacheCapacity = 0;
-static size_t ImageCacheCount = 0;
+// Images already in the shared lists.
+static GrowingArray<ImageCacheEntry, 20> ImageCache;
 
 void ResetListImageCache() {
-    ImageCache = nullptr;
-    ImageCacheCapacity = ImageCacheCount = 0;
+    ImageCache = {};
 }
 
 // ---- Row texts -------------------------------------------------------------
@@ -379,17 +376,6 @@ static void MakeMasks() {
     DeleteDC(screen);
 }
 
-// Room for one more cache entry; false when the cache cannot grow.
-static bool MakeCacheRoom() {
-    if (ImageCache && ImageCacheCount < ImageCacheCapacity) return true;
-    const size_t capacity = ImageCacheCapacity + IMAGE_CACHE_STEP;
-    void* grown = GrowHeapBlock(MainHeap, ImageCache, capacity * sizeof(ImageCacheEntry));
-    if (!grown) return false;
-    ImageCache = static_cast<ImageCacheEntry*>(grown);
-    ImageCacheCapacity = capacity;
-    return true;
-}
-
 // Adds the image to both lists; the small list's index, -1 on failure.
 static int AddToImageLists(HANDLE image) {
     if (GetObjectType(image) == OBJ_BITMAP) {
@@ -423,16 +409,19 @@ int ImageIndexFor(HANDLE image) {
     }
 
     ImageCacheEntry* entry = nullptr;
-    for (size_t i = 0; i < ImageCacheCount; ++i) {
-        if (ImageCache[i].image == image) {
-            if (ImageCache[i].index != -1) return ImageCache[i].index;
+    for (intptr_t i = 0; i < ImageCache.count; ++i) {
+        if (ImageCache.entries[i].image == image) {
+            if (ImageCache.entries[i].index != -1) return ImageCache.entries[i].index;
             // An image that failed before is tried again in its own entry.
-            entry = &ImageCache[i];
+            entry = &ImageCache.entries[i];
             break;
         }
     }
     const int index = AddToImageLists(image);
-    if (!entry && MakeCacheRoom()) entry = &ImageCache[ImageCacheCount++];
-    if (entry) *entry = ImageCacheEntry{image, index};
+    if (entry) {
+        entry->index = index;
+    } else {
+        Append(ImageCache, {image, index});
+    }
     return index;
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "process/actions.h"
-#include "process/identity.h"
+#include "process/holding.h"
 #include "process/process_api.h"
 #include "support/child_process.h"
 #include "support/process_api_helpers.h"

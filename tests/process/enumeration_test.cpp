@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "process/enumeration.h"
+#include "process/holding.h"
 #include "process/process_api.h"
 #include "runtime/scratch.h"
 #include "support/child_process.h"
