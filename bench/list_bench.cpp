@@ -35,11 +35,6 @@ constexpr int MAX_CHILDREN = 600;
 static HANDLE Children[MAX_CHILDREN];
 static int ChildCount = 0;
 
-static bool SystemIs64Bit() {
-    BOOL wow64 = FALSE;
-    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-}
-
 // Starts an idle child from this program's folder that ends with this process.
 static bool StartChild(const char* program) {
     char arguments[16];
@@ -296,11 +291,14 @@ int main() {
     PumpPending();
 
     const bool wide = SystemIs64Bit();
+    // Half of each where the system runs both kinds of program.
+    const bool both = wide && SystemRuns32BitPrograms();
     int started = 0;
     const int32_t others = EnumerateIds(); // the processes that ran before the benchmark
     for (int32_t processes : PROCESS_COUNTS) {
         for (; others + started < processes; ++started) {
-            const char* program = wide && started % 2 ? "idle_child64.exe" : "idle_child32.exe";
+            const char* program =
+                wide && (!both || started % 2) ? "idle_child64.exe" : "idle_child32.exe";
             if (!StartChild(program)) {
                 fprintf(stderr, "list_bench: cannot start %s\n", program);
                 EndChildren();

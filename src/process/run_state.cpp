@@ -41,7 +41,7 @@ class CountReader {
 };
 
 // Whether every thread of the process is suspended, as far as the counts tell.
-bool EveryThreadSuspended(HANDLE process, DWORD processId, ThreadIdWalk walkIds) {
+bool AllThreadsSuspended(HANDLE process, DWORD processId, ThreadIdWalk walkIds) {
     // Before Windows 8.1 no count can be read: the walks would tell nothing.
     if (!ProcessApi.ntQueryInformationThread) return false;
     CountReader reader;
@@ -63,6 +63,6 @@ RunState ReadRunState(HANDLE process, const ProcessIdentity& identity, ThreadIdW
     if (process && HasProcessEnded(process)) return RunState::Ended;
     // Read first: the read lets go of a pause that no longer holds.
     const bool pausedHere = PauseHolds(identity);
-    return pausedHere || EveryThreadSuspended(process, identity.id, walkIds) ? RunState::Paused
-                                                                             : RunState::Running;
+    return pausedHere || AllThreadsSuspended(process, identity.id, walkIds) ? RunState::Paused
+                                                                            : RunState::Running;
 }

@@ -20,6 +20,7 @@
 #include "toolkit/controls.h"
 #include "support/child_process.h"
 #include "support/process_api_helpers.h"
+#include "support/start_beside.h"
 #include "support/test_module.h"
 #include "support/input_helpers.h"
 #include "support/task_manager_session.h"
@@ -39,34 +40,6 @@ std::map<DWORD, std::string> RunningProcesses() {
     }
     CloseHandle(snapshot);
     return processes;
-}
-
-// True on 64-bit Windows, where this program may itself run through WoW64.
-bool SystemIs64Bit() {
-    BOOL wow64 = FALSE;
-    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-}
-
-// False on a 64-bit system without its 32-bit subsystem (a server installed without
-// WoW64, or Wine without its 32-bit loader): its own 32-bit command prompt does not
-// start there.
-bool SystemRuns32BitPrograms() {
-    char folder[MAX_PATH];
-    const UINT n = GetSystemWow64DirectoryA(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH - 20) return !SystemIs64Bit();
-    char line[MAX_PATH + 20];
-    wsprintfA(line, "\"%s\\cmd.exe\" /c exit", folder);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info)) {
-        return false;
-    }
-    WaitForSingleObject(info.hProcess, 10000);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return true;
 }
 
 // The widths of the list's five columns, and the right edge of the last one.
@@ -832,28 +805,13 @@ TEST_P(PauseAsOneAct, UndoneWholeWhileItHoldsAndLetGoOnceItNoLongerDoes) {
         bool asks;
         std::vector<int> counts;
     } cases[] = {
-        {"the program's own hold, the process resumed elsewhere",
-         C::HELD_THREAD,
-         "",
-         "R",
-         false,
-         {0, 0, 1}},
-        {"a tool's hold, let go meanwhile", C::NONE, "s2", "r2", true, {0, 0, 0}},
+        {"own hold, resumed elsewhere", C::HELD_THREAD, "", "R", false, {0, 0, 1}},
+        {"a tool's hold let go", C::NONE, "s2", "r2", true, {0, 0, 0}},
         {"one thread resumed elsewhere", C::NONE, "", "r0", true, {0, 0, 0}},
-        {"resumed elsewhere, seen, paused elsewhere", C::NONE, "", "RLP", false, {1, 1, 1}},
+        {"resumed, seen, paused elsewhere", C::NONE, "", "RLP", false, {1, 1, 1}},
         {"a tool's pause before", C::NONE, "P", "", true, {1, 1, 1}},
-        {"the program's own hold let go until its thread ends",
-         C::HELD_THREAD,
-         "",
-         "r2r2",
-         true,
-         {0, 0, GONE}},
-        {"ended threads, the process resumed elsewhere",
-         C::ENDED_THREADS,
-         "",
-         "R",
-         false,
-         {0, 0, 0}},
+        {"own hold let go until it ends", C::HELD_THREAD, "", "r2r2", true, {0, 0, GONE}},
+        {"ended threads, resumed elsewhere", C::ENDED_THREADS, "", "R", false, {0, 0, 0}},
         {"the process ends, seen by LIST", C::NONE, "", "EL", false, {}},
     };
     for (const Case& c : cases) {
@@ -1080,21 +1038,26 @@ TEST_F(TaskManagerWithFakes, AProcessTheSystemMarksCriticalIsNeitherPausedNorKil
 }
 
 // Real input made while LIST runs, from inside its enumeration (the old rows
-// removed, the list not yet repainted), once; the enumeration goes on once the
-// input waits in the queue.
-void (*InputDuringList)() = nullptr;
+// removed, the list not yet repainted), once: clicks on a row and on PAUSE, and keys
+// (with Alt, if asked). The enumeration goes on once the input waits in the queue.
+struct ListInput {
+    std::vector<POINT> clicks;
+    std::vector<WORD> keys;
+    bool alt;
+};
+std::optional<ListInput> InputDuringList;
 EnumProcessesFn RealEnumProcesses;
 int ListsRun = 0;
 BOOL WINAPI InputWhileListing(DWORD* ids, DWORD bytes, DWORD* written) {
     ++ListsRun;
-    if (void (*input)() = std::exchange(InputDuringList, nullptr)) {
-        input();
+    if (const std::optional<ListInput> input = std::exchange(InputDuringList, std::nullopt)) {
+        for (POINT point : input->clicks)
+            ClickAt(point);
+        for (WORD key : input->keys)
+            TapKey(key, false, input->alt);
         MSG queued;
-        WaitUntil([&] {
-            return PeekMessageA(&queued, nullptr, WM_KEYUP, WM_KEYUP, PM_NOREMOVE) ||
-                   PeekMessageA(&queued, nullptr, WM_SYSKEYUP, WM_SYSKEYUP, PM_NOREMOVE) ||
-                   PeekMessageA(&queued, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE);
-        });
+        const UINT last = input->keys.empty() ? WM_LBUTTONUP : input->alt ? WM_SYSKEYUP : WM_KEYUP;
+        WaitUntil([&] { return PeekMessageA(&queued, nullptr, last, last, PM_NOREMOVE); });
     }
     return RealEnumProcesses(ids, bytes, written);
 }
@@ -1115,33 +1078,18 @@ int MainBesideAHostEdit() {
 // into the host's own window are kept.
 TEST_F(TaskManagerWithFakes, InputMadeWhileListRunsIsDroppedOnlyWhereItWasAimed) {
     ASSERT_EQ(session.Close(), 1); // each case opens its own window beside the host's
-    static POINT rowPoint, pausePoint;
     enum Kept { Nothing, TheClose, TheTyping };
     struct Case {
         const char* name;
-        void (*input)();
+        bool clicks;
+        std::vector<WORD> keys;
+        bool alt;
         Kept kept;
     } cases[] = {
-        {"a click on a row and on PAUSE",
-         [] {
-             ClickAt(rowPoint);
-             ClickAt(pausePoint);
-         },
-         Nothing},
-        {"Space on LIST, Tab and Down",
-         [] {
-             TapKey(VK_SPACE);
-             TapKey(VK_TAB);
-             TapKey(VK_DOWN);
-         },
-         Nothing},
-        {"Alt+F4", [] { TapKey(VK_F4, false, true); }, TheClose},
-        {"typed into the host's window",
-         [] {
-             TapKey('A');
-             TapKey('B');
-         },
-         TheTyping},
+        {"a click on a row and on PAUSE", true, {}, false, Nothing},
+        {"Space on LIST, Tab and Down", false, {VK_SPACE, VK_TAB, VK_DOWN}, false, Nothing},
+        {"Alt+F4", false, {VK_F4}, true, TheClose},
+        {"typed into the host's window", false, {'A', 'B'}, false, TheTyping},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1158,10 +1106,12 @@ TEST_F(TaskManagerWithFakes, InputMadeWhileListRunsIsDroppedOnlyWhereItWasAimed)
         row = window.RowOfProcess(shown.id());
         ASSERT_EQ(window.RowOfProcess(below.id()), row + 1);
         ASSERT_TRUE(above.Forget());
-        rowPoint = window.RowPoint(row);
-        pausePoint = ClientCenterOnScreen(window.button(BTN_PAUSE));
         ListsRun = 0;
-        InputDuringList = c.input;
+        InputDuringList = ListInput{{}, c.keys, c.alt};
+        if (c.clicks) {
+            InputDuringList->clicks = {window.RowPoint(row),
+                                       ClientCenterOnScreen(window.button(BTN_PAUSE))};
+        }
         RealEnumProcesses = ProcessApi.enumProcesses;
         ProcessApi.enumProcesses = InputWhileListing;
         if (c.kept == TheTyping) {

@@ -38,3 +38,31 @@ inline HANDLE StartBeside(const char* program, const char* arguments, DWORD* id)
     if (id) *id = info.dwProcessId;
     return info.hProcess;
 }
+
+// True on 64-bit Windows, where this program may itself run through WoW64.
+inline bool SystemIs64Bit() {
+    BOOL wow64 = FALSE;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+// False on a 64-bit system without its 32-bit subsystem (a server installed without
+// WoW64, or Wine without its 32-bit loader): its own 32-bit command prompt does not
+// start there.
+inline bool SystemRuns32BitPrograms() {
+    char folder[MAX_PATH];
+    const UINT n = GetSystemWow64DirectoryA(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH - 20) return !SystemIs64Bit();
+    char line[MAX_PATH + 20];
+    wsprintfA(line, "\"%s\\cmd.exe\" /c exit", folder);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info)) {
+        return false;
+    }
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
