@@ -117,7 +117,7 @@ static ThreadCounts CountThreads(HANDLE process, bool heldIds = false) {
             return counts;
         }
         thread = next;
-        const LONG count = LiveSuspendCount(thread);
+        const LONG count = SuspendCount(thread);
         if (count > 0) {
             if (heldIds && counts.held < MAX_HELD_IDS) {
                 counts.heldIds[counts.held] = GetThreadId(thread);

@@ -115,8 +115,9 @@ static LookOutcome LookAtThreads(HANDLE process, PausedThreads& suspended) {
     ClosePausedThreads(suspended);
     bool caught = false, failed = false;
     const bool walked = WalkThreadHandles(process, PAUSED_THREAD_ACCESS, [&](HANDLE thread) {
-        LONG count = LiveSuspendCount(thread);
-        if (count == THREAD_ENDED) return Visit::Next;
+        // Whether it has ended is asked only of a thread that does not read as held:
+        // asked of every thread, it would cost PAUSE one more request a thread.
+        LONG count = SuspendCount(thread);
         if (count == 0 && SuspendThread(thread) != FAILED) {
             count = 1;
             caught = true;

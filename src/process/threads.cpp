@@ -35,8 +35,7 @@ bool HasEnded(HANDLE thread) {
     return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
 }
 
-LONG LiveSuspendCount(HANDLE thread) {
-    if (HasEnded(thread)) return THREAD_ENDED;
+LONG SuspendCount(HANDLE thread) {
     ULONG count = 0;
     if (!ProcessApi.ntQueryInformationThread ||
         ProcessApi.ntQueryInformationThread(thread, THREAD_SUSPEND_COUNT_CLASS, &count,
@@ -44,6 +43,10 @@ LONG LiveSuspendCount(HANDLE thread) {
         return COUNT_UNKNOWN;
     }
     return static_cast<LONG>(count);
+}
+
+LONG LiveSuspendCount(HANDLE thread) {
+    return HasEnded(thread) ? THREAD_ENDED : SuspendCount(thread);
 }
 
 bool WalkThreadHandles(HANDLE process, DWORD access, Visitor<HANDLE, Visit> visit) {

@@ -29,13 +29,16 @@ HANDLE OpenThreadOf(DWORD processId, DWORD threadId, DWORD access, OpenFailure* 
 // such a thread while a handle keeps it, with the count it had, which then tells
 // nothing.
 bool HasEnded(HANDLE thread);
-// What LiveSuspendCount answers for a thread that has ended, and for a count that
-// the system cannot tell.
-constexpr LONG THREAD_ENDED = -2;
+// What the count reads answer for a count that the system cannot tell (before
+// Windows 8.1), and LiveSuspendCount for a thread that has ended.
 constexpr LONG COUNT_UNKNOWN = -1;
-// The suspend count of a thread open with THREAD_STATE_ACCESS, read without touching
-// it: THREAD_ENDED for a thread that has ended (checked first), COUNT_UNKNOWN where
-// the system cannot tell the count (before Windows 8.1).
+constexpr LONG THREAD_ENDED = -2;
+// A thread's suspend count as the system keeps it, read without touching the thread
+// on a handle with LIMITED_THREAD_QUERY_ACCESS, or COUNT_UNKNOWN. A thread that has
+// ended keeps the count it had: where that matters, LiveSuspendCount.
+LONG SuspendCount(HANDLE thread);
+// The suspend count of a thread open with THREAD_STATE_ACCESS that has not ended,
+// THREAD_ENDED for one that has (checked first), or COUNT_UNKNOWN.
 LONG LiveSuspendCount(HANDLE thread);
 
 // A visit of each item of a walk, without allocation: the caller's function object
