@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks kelvor.dll's import and export tables: it may import only from the
 # Windows system libraries below (never psapi.dll, which is bound at run time),
-# and it exports exactly one entry, named Main.
+# and it exports exactly one entry, named Main. The 32-bit DLL stays within 40 KiB.
 set -euo pipefail
 objdump=${1:?usage: dll_tables.sh OBJDUMP path/to/kelvor.dll}
 dll=${2:?usage: dll_tables.sh OBJDUMP path/to/kelvor.dll}
@@ -32,5 +32,10 @@ addresses=$(awk '/^Export Address Table -- / { on = 1; next }
 [ "$names" = "Main" ] || fail "exported names are [$(echo $names)], expected [Main]"
 [ "$addresses" = 1 ] || fail "$addresses exported entries, expected 1"
 
-if [ $status = 0 ]; then echo "imports: $(echo $imports); export: $names"; fi
+bytes=$(stat -c %s "$dll")
+if grep -q 'file format pei-i386' <<<"$("$objdump" -f "$dll")" && [ "$bytes" -gt 40960 ]; then
+    fail "the 32-bit DLL has $bytes bytes, more than 40 KiB"
+fi
+
+if [ $status = 0 ]; then echo "imports: $(echo $imports); export: $names; $bytes bytes"; fi
 exit $status
