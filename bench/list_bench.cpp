@@ -120,7 +120,7 @@ static bool WalkRunThreads(DWORD id, Visitor<DWORD> visit) {
     return true;
 }
 static RunState ReadState(HANDLE process, DWORD id) {
-    return ReadRunState(process, {id, 0}, WalkRunThreads);
+    return ReadRunState(process, id, false, WalkRunThreads);
 }
 
 // A module text on a handle of its own, and where it gives nothing the image path

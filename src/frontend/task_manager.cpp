@@ -124,15 +124,15 @@ static uint32_t RowProcessId(intptr_t row) {
 // command is done. Held only while the row has an identity (LIST could read its
 // creation time: not for id 0 or a process that cannot be opened even for limited
 // query), its Handle cell still shows that identity's id, and the id still names
-// the same process (the same creation time). A row that fails any of these is never
-// acted on: its id alone may name any process by now.
+// the same process (the same creation time), which has not ended. A row that fails
+// any of these is never acted on: its id alone may name any process by now.
 class RowProcess {
   public:
     RowProcess(intptr_t row, DWORD access) {
         const ProcessIdentity* listed = EntryAt(RowIdentities, row);
         if (!listed || listed->created == 0) return;
         identity_ = *listed;
-        if (identity_.id == RowProcessId(row)) process_ = HoldProcess(identity_, access);
+        if (identity_.id == RowProcessId(row)) process_ = HoldProcess(identity_, access, &ended_);
     }
     ~RowProcess() { ReleaseProcess(process_); }
     RowProcess(const RowProcess&) = delete;
@@ -140,34 +140,45 @@ class RowProcess {
     bool held() const { return process_ != nullptr; }
     HANDLE process() const { return process_; }
     const ProcessIdentity& identity() const { return identity_; }
+    // True when the process that the row was listed for has ended: found so when it
+    // was to be held, or asked now of the held handle (after a command failed).
+    bool HasEnded() const { return ended_ || (process_ && HasProcessEnded(process_)); }
 
   private:
     ProcessIdentity identity_ = {0, 0};
     HANDLE process_ = nullptr;
+    bool ended_ = false; // HoldProcess found the process ended
 };
 
-// Shows the state of the held process in the row's status cell.
-static void ShowRowState(intptr_t row, const RowProcess& held) {
-    const RunState state = ReadRunState(held.process(), held.identity());
+static void ShowWord(intptr_t row, RunState state) {
     SetCellText(LIST_PROCESSES, row, WordOf(state), COL_STATUS);
 }
 
-// A command refused for a row's process: a refusal may be the first sight that the
-// process has ended, and the pause noted for it goes then, with the handles that
-// keep it.
-static void RefuseRow(const RowProcess& held, const char* error) {
-    LetGoIfLapsed(held.identity());
-    AskUser(error, MB_OK);
+// Shows the state of the held process in the row's status cell.
+static void ShowRowState(intptr_t row, const RowProcess& held) {
+    ShowWord(row, ReadRunState(held.process(), held.identity().id, IsPausedHere(held.identity())));
 }
 
-// Pause and resume: the row's process held, the operation carried out on it (which
-// brings the note of what this window paused up to date) and the state after it
-// shown; the error box when the process cannot be held or the operation fails.
+// A command refused for a row's process, or failed on it: the error box, then, where
+// the process has ended, the row shows so, with no command left to offer. A refusal
+// may be the first sight that a process has ended, or that a pause was undone from
+// outside: such pauses go, with the handles that keep them.
+static void RefuseRow(intptr_t row, const RowProcess& held, const char* error) {
+    const bool ended = held.HasEnded();
+    LetGoOfLapsedPauses();
+    AskUser(error, MB_OK);
+    if (ended) ShowWord(row, RunState::Ended);
+}
+
+// Pause and resume: the row's process held (which asks first whether it has ended),
+// the operation carried out on it (which brings the note of what this window paused
+// up to date) and the state after it shown, "KILL" if the process has ended since;
+// the error box when the process cannot be held or the operation fails.
 static void ChangeRowState(intptr_t row, bool (*operation)(HANDLE, const ProcessIdentity&),
                            const char* error) {
     RowProcess held(row, SUSPEND_ACCESS);
     if (!held.held() || !operation(held.process(), held.identity())) {
-        RefuseRow(held, error);
+        RefuseRow(row, held, error);
         return;
     }
     ShowRowState(row, held);
@@ -182,19 +193,19 @@ static void PauseRow(intptr_t row) {
 // RESUME: lowers each thread's suspend count by one, whoever raised it: a process
 // paused twice elsewhere still shows "PAUSE" after it.
 static void ResumeRow(intptr_t row) {
-    ChangeRowState(row, ResumeAndForget, "ERROR: can not resume process!");
+    ChangeRowState(row, ResumeAndLetGo, "ERROR: can not resume process!");
 }
 
 // KILL: asks first, with No as the default answer (Enter pressed by habit must not
 // end a process), and terminates the process held since before the question. A row
-// whose process cannot be held (its id names another process now) or that KILL
-// must not end (it has ended, it hosts this window, or its end would stop the
-// system) is refused before any question: one Yes must not lose every program's work.
+// whose process cannot be held (it has ended, or its id names another process now)
+// or that KILL must not end (it hosts this window, or its end would stop the system)
+// is refused before any question: one Yes must not lose every program's work.
 static void KillRow(intptr_t row) {
     constexpr const char* error = "ERROR: can not kill process!";
     RowProcess held(row, KILL_ACCESS);
     if (!held.held() || !MayKill(held.process(), held.identity().id)) {
-        RefuseRow(held, error);
+        RefuseRow(row, held, error);
         return;
     }
     ScratchMark mark;
@@ -204,17 +215,17 @@ static void KillRow(intptr_t row) {
     ScratchKeepText();
     if (AskUser(question, MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
     if (!KillProcess(held.process(), 0)) {
-        RefuseRow(held, error);
+        RefuseRow(row, held, error);
         return;
     }
-    ForgetPaused(held.identity());
-    SetCellText(LIST_PROCESSES, row, WordOf(RunState::Ended), COL_STATUS);
+    LetGoOfPause(held.identity());
+    ShowWord(row, RunState::Ended);
 }
 
 void ListProcesses() {
     RowIdentities.count = 0;
     // A pause undone from outside, or whose process has ended (it gets no row), goes
-    // with the handles that it holds.
+    // with the handles that keep it, before the rows' states are read.
     LetGoOfLapsedPauses();
     // Repainting is held for the whole command: a visible list view otherwise
     // repaints (and updates its scroll bar) on every row and cell.
@@ -244,7 +255,7 @@ void ListProcesses() {
             // identities stay in step: once one cannot be kept, the rows after it
             // have none either.
             if (RowIdentities.count == row) Append(RowIdentities, {id, EntryCreationTime()});
-            SetCellText(LIST_PROCESSES, row, WordOf(state), COL_STATUS);
+            ShowWord(row, state);
         }
     }
     SetListRedraw(LIST_PROCESSES, true);
@@ -293,22 +304,25 @@ static void HandleControlEvent(intptr_t control) {
 // them; Yes undoes each pause that still holds a thread, No leaves them (and they
 // are not resumed later, when the library is unloaded).
 static void OfferToResumePaused() {
-    if (AnyPauseHolds() &&
+    // Only what is still paused is asked about.
+    LetGoOfLapsedPauses();
+    if (AnyPauseNoted() &&
         AskUser("Processes paused here are still paused. Resume them?", MB_YESNO) == IDYES &&
         !ResumePausedProcesses()) {
         AskUser("ERROR: can not resume process!", MB_OK);
     }
-    ForgetPausedProcesses();
+    LetGoOfAllPauses();
 }
 
 // The session ends: a frozen program could neither answer the system nor save
 // its work, and there is no time for questions. Resumes what this window paused,
-// without asking, and shows those rows' state, in case the end is called off. Once
-// the end is confirmed, any open box is ended unanswered and no question follows;
-// the loop then ends and Main returns.
+// without asking, and shows the paused rows' state, in case the end is called off
+// ("KILL" where the process has ended, with no box: the system waits for the
+// answer). Once the end is confirmed, any open box is ended unanswered and no
+// question follows; the loop then ends and Main returns.
 static void EndForSession(bool confirmed) {
     ResumePausedProcesses();
-    ForgetPausedProcesses();
+    LetGoOfAllPauses();
     if (confirmed) {
         SessionEnding = true;
         EndMessageBoxes();
@@ -320,7 +334,11 @@ static void EndForSession(bool confirmed) {
             continue;
         }
         RowProcess held(row, SUSPEND_ACCESS);
-        if (held.held()) ShowRowState(row, held);
+        if (held.held()) {
+            ShowRowState(row, held);
+        } else if (held.HasEnded()) {
+            ShowWord(row, RunState::Ended);
+        }
     }
     UpdateButtons(ScanSelection());
 }

@@ -34,7 +34,7 @@ void ModuleDetach(bool processEnding) {
     // Tearing down would touch what the ended threads left half changed (a heap's
     // lock, a window mid-message) and unload libraries still mapped for nothing.
     if (processEnding) return;
-    ForgetPausedProcesses();
+    LetGoOfAllPauses();
     // Before the heaps go: a walk left unfinished may still hold tool-help's tables.
     ReleaseEntryTables();
     ReleaseProcessApi();

@@ -1,6 +1,7 @@
 #include "process/actions.h"
 
 #include "process/holding.h"
+#include "process/paused_processes.h"
 #include "process/process_api.h"
 
 // How many times a pause looks at the process's threads after suspending it, to
@@ -20,7 +21,7 @@ constexpr int MAX_PAUSE_WALKS = 64;
 // hundreds of processes), no number of walks catches them: the pause fails then
 // within this time instead of after every walk.
 constexpr DWORD MAX_PAUSE_MS = 3000;
-// How many threads one pause by walks can hold suspended; a process with more
+// How many threads one pause by walks can keep suspended; a process with more
 // cannot be paused that way (the pause fails and resumes what it suspended).
 constexpr int MAX_PAUSED_THREADS = 4096;
 
@@ -35,7 +36,7 @@ static bool HasSuspended(const PausedThreads& suspended, DWORD threadId) {
 }
 
 // Suspends one thread of the process and keeps it, with the count that the pause
-// leaves it at (SuspendThread gives the one before). Gone when its id no longer
+// leaves it at (SuspendThread gives the one before). Ended when its id no longer
 // names a thread of the process, or it is on its way out; Refused for any other
 // failure, a full record among them.
 //
@@ -56,7 +57,7 @@ static bool SuspendThreadOf(DWORD processId, DWORD threadId, PausedThreads& susp
     // No room to keep it: the pause could not be undone exactly.
     if (before != FAILED) ResumeThread(thread);
     // A thread on its way out refuses; only one that still runs is a refusal.
-    failure = before == FAILED && HasEnded(thread) ? OpenFailure::Gone : OpenFailure::Refused;
+    failure = before == FAILED && HasEnded(thread) ? OpenFailure::Ended : OpenFailure::Refused;
     CloseHandle(thread);
     return false;
 }
@@ -74,8 +75,8 @@ static WalkOutcome PauseWalk(DWORD processId, PausedThreads& suspended) {
         ++listed;
         if (HasSuspended(suspended, threadId)) return true;
         settled = false;
-        OpenFailure failure = OpenFailure::Gone;
-        // One that is gone was not suspended: the next walk looks again.
+        OpenFailure failure = OpenFailure::Ended;
+        // One that has ended was not suspended: the next walk looks again.
         failed = !SuspendThreadOf(processId, threadId, suspended, failure) &&
                  failure == OpenFailure::Refused;
         return !failed;
@@ -98,24 +99,24 @@ static bool PauseByWalks(DWORD processId, PausedThreads& suspended) {
     }
     for (intptr_t i = 0; i < suspended.count; ++i)
         ResumeThread(suspended.entries[i].thread);
-    ClosePausedThreads(suspended);
+    EmptyPausedThreads(suspended);
     return false;
 }
 
-enum class LookOutcome { Held, Caught, Failed };
+enum class LookOutcome { Stopped, Caught, Failed };
 
 // One look at the threads of a process suspended as a whole: a thread still at
-// count 0 is suspended on the handle that the walk gave. Held when every thread was
+// count 0 is suspended on the handle that the walk gave. Stopped when every thread was
 // suspended already; Caught when this look suspended one (another look must
 // follow); Failed when a thread can be neither read nor suspended, the threads
 // cannot be walked, the process has none, or the record has no room. The look
 // keeps in suspended every thread that it found suspended, with its count after
 // the look: what the last look keeps is what the pause did.
 static LookOutcome LookAtThreads(HANDLE process, PausedThreads& suspended) {
-    ClosePausedThreads(suspended);
+    EmptyPausedThreads(suspended);
     bool caught = false, failed = false;
     const bool walked = WalkThreadHandles(process, PAUSED_THREAD_ACCESS, [&](HANDLE thread) {
-        // Whether it has ended is asked only of a thread that does not read as held:
+        // Whether it has ended is asked only of a thread that does not read as suspended:
         // asked of every thread, it would cost PAUSE one more request a thread.
         LONG count = SuspendCount(thread);
         if (count == 0 && SuspendThread(thread) != FAILED) {
@@ -131,7 +132,7 @@ static LookOutcome LookAtThreads(HANDLE process, PausedThreads& suspended) {
         return failed ? Visit::Stop : Visit::Keep;
     });
     if (!walked || failed || suspended.count == 0) return LookOutcome::Failed;
-    return caught ? LookOutcome::Caught : LookOutcome::Held;
+    return caught ? LookOutcome::Caught : LookOutcome::Stopped;
 }
 
 // A pause by the process-wide calls; false, with the suspension undone, when it
@@ -139,13 +140,13 @@ static LookOutcome LookAtThreads(HANDLE process, PausedThreads& suspended) {
 static bool PauseWhole(HANDLE process, PausedThreads& suspended) {
     for (int look = 0; look < MAX_PAUSE_LOOKS; ++look) {
         const LookOutcome outcome = LookAtThreads(process, suspended);
-        if (outcome == LookOutcome::Held) return true;
+        if (outcome == LookOutcome::Stopped) return true;
         if (outcome == LookOutcome::Failed) break;
     }
     // Lowers by one what the call raised and what the looks raised: every thread got
     // one suspension from this pause.
     ProcessApi.ntResumeProcess(process);
-    ClosePausedThreads(suspended);
+    EmptyPausedThreads(suspended);
     return false;
 }
 
@@ -159,7 +160,7 @@ static bool HasProcessWideCalls() {
 bool PauseProcess(HANDLE process, uint32_t processId, PausedThreads* record) {
     PausedThreads own = {};
     PausedThreads& suspended = record ? *record : own;
-    ClosePausedThreads(suspended);
+    EmptyPausedThreads(suspended);
     bool paused = false;
     // Suspending the host would stop the thread that runs the window, and this call
     // with it: the program would freeze for good. A process that the system marks
@@ -177,10 +178,7 @@ bool PauseProcess(HANDLE process, uint32_t processId, PausedThreads* record) {
 }
 
 bool ResumeProcess(HANDLE process, uint32_t processId) {
-    if (HasProcessWideCalls() && ProcessApi.ntResumeProcess(process) >= 0) {
-        // An ended process that the handle keeps has no thread left to resume.
-        return !HasProcessEnded(process);
-    }
+    if (HasProcessWideCalls() && ProcessApi.ntResumeProcess(process) >= 0) return true;
     bool resumed = false;
     WalkThreadsOf(processId, [&](DWORD threadId) {
         if (HANDLE thread = OpenThreadOf(processId, threadId, PAUSED_THREAD_ACCESS)) {
@@ -190,6 +188,24 @@ bool ResumeProcess(HANDLE process, uint32_t processId) {
         return true;
     });
     return resumed;
+}
+
+bool PauseAndNote(HANDLE process, const ProcessIdentity& identity) {
+    PausedThreads threads = {};
+    bool noted = identity.created != 0 && PauseProcess(process, identity.id, &threads);
+    if (noted && !NotePause(identity, threads)) {
+        UndoPause(threads);
+        noted = false;
+    }
+    // Empty once the note took the threads over.
+    FreePausedThreads(threads);
+    return noted;
+}
+
+bool ResumeAndLetGo(HANDLE process, const ProcessIdentity& identity) {
+    if (!ResumeProcess(process, identity.id)) return false;
+    LetGoOfPause(identity);
+    return true;
 }
 
 bool IsCriticalProcess(HANDLE process) {
@@ -205,8 +221,7 @@ bool IsCriticalProcess(HANDLE process) {
 }
 
 bool MayKill(HANDLE process, uint32_t processId) {
-    return !HasProcessEnded(process) && processId != GetCurrentProcessId() &&
-           !IsCriticalProcess(process);
+    return processId != GetCurrentProcessId() && !IsCriticalProcess(process);
 }
 
 bool KillProcess(HANDLE process, uint32_t exitCode) {

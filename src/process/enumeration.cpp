@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "process/holding.h"
+#include "process/paused_processes.h"
 #include "process/process_api.h"
 #include "runtime/growing_array.h"
 #include "runtime/scratch.h"
@@ -65,9 +66,9 @@ class EntryHandle {
     explicit EntryHandle(DWORD id) {
         handle_ = OpenProcessAtBest(id, QUERY_ACCESS, &readsModules_);
         if (handle_) return;
-        // Refused, rather than gone: the process runs but keeps its details.
+        // Refused, rather than ended: the process runs but keeps its details.
         refused_ = GetLastError() == ERROR_ACCESS_DENIED;
-        gone_ = GetLastError() == ERROR_INVALID_PARAMETER;
+        ended_ = GetLastError() == ERROR_INVALID_PARAMETER;
     }
     ~EntryHandle() {
         if (handle_) CloseHandle(handle_);
@@ -77,14 +78,14 @@ class EntryHandle {
     HANDLE get() const { return handle_; }
     bool readsModules() const { return readsModules_; }
     bool refused() const { return refused_; }
-    // True when its id names no process.
-    bool gone() const { return gone_; }
+    // True when its id names no process: it has ended.
+    bool ended() const { return ended_; }
 
   private:
     HANDLE handle_ = nullptr;
     bool readsModules_ = false;
     bool refused_ = false;
-    bool gone_ = false;
+    bool ended_ = false;
 };
 
 using ModuleTextFn = DWORD(WINAPI*)(HANDLE process, HMODULE module, LPSTR text, DWORD size);
@@ -239,8 +240,11 @@ static const EntryRecord& CurrentEntry() {
     // First, so that a process that ends meanwhile, or whose id passes to another,
     // cannot lend its texts to the identity read here.
     if (handle) Current.created = HandleCreationTime(handle);
-    if (process.gone()) Current.state = RunState::Ended;
-    if (runs) Current.state = ReadRunState(handle, {id, Current.created}, WalkTableThreads);
+    if (process.ended()) Current.state = RunState::Ended;
+    if (runs) {
+        Current.state =
+            ReadRunState(handle, id, IsPausedHere({id, Current.created}), WalkTableThreads);
+    }
     if (Current.state == RunState::Ended) return Current;
     if (handle) {
         if (process.readsModules()) {

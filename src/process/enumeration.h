@@ -43,11 +43,12 @@ bool EntryWorkingSetCapped();
 // 0 when it could not be read.
 uint64_t EntryCreationTime();
 // The process's run state (ReadRunState), read on the handle that read the other
-// answers, after them. Where that handle cannot walk the threads (limited access, a
-// system without the call), its threads' counts come from one thread snapshot taken
-// at most once per snapshot, when the first entry needs it. Ended when the process
-// has ended since the snapshot (its id names no process, or one that has ended but
-// that a handle keeps from going): the other queries then answer nothing more.
+// answers, after them: paused where this module's pause of it is noted (the caller
+// lets go of lapsed pauses before the snapshot). Where that handle cannot walk the threads (limited
+// access, a system without the call), its threads' counts come from one thread snapshot taken at
+// most once per snapshot, when the first entry needs it. Ended when the process has ended since the
+// snapshot (its id names no process, or one that has ended but that a handle keeps from going): the
+// other queries then answer nothing more.
 RunState EntryRunState();
 // Frees the tool-help tables if a walk left them; called before the module's
 // heaps are destroyed.

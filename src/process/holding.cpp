@@ -63,7 +63,8 @@ uint64_t HandleCreationTime(HANDLE process) {
     return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access) {
+HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access, bool* ended) {
+    if (ended) *ended = false;
     if (identity.created == 0) return nullptr;
     // The access is checked when the process is opened: the privilege is needed no
     // longer than that.
@@ -71,11 +72,20 @@ HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access) {
     EnabledPrivilege debug = {};
     if (terminate) debug = EnablePrivilege(DEBUG_PRIVILEGE);
     HANDLE process = OpenProcessAtBest(identity.id, access);
+    const DWORD openError = GetLastError();
     if (terminate) RestorePrivilege(debug);
-    if (process && HandleCreationTime(process) != identity.created) {
-        CloseHandle(process);
-        process = nullptr;
+    // Its id names no process any more.
+    bool hasEnded = !process && openError == ERROR_INVALID_PARAMETER;
+    if (process) {
+        const uint64_t created = HandleCreationTime(process);
+        // Another creation time: the id has passed to another process.
+        hasEnded = created == identity.created ? HasProcessEnded(process) : created != 0;
+        if (created != identity.created || hasEnded) {
+            CloseHandle(process);
+            process = nullptr;
+        }
     }
+    if (ended) *ended = hasEnded;
     return process;
 }
 

@@ -23,16 +23,20 @@ HANDLE OpenProcessAtBest(uint32_t processId, DWORD access, bool* whole = nullptr
 // any query access; 0 when it cannot be read.
 uint64_t HandleCreationTime(HANDLE process);
 // Opens the process and keeps it open if it is the process of the identity (whose
-// creation time HandleCreationTime gave, not 0): while it is held, its id cannot
-// pass to another process. It is opened as OpenProcessAtBest opens it (what needs
-// more than the handle has then fails, or takes a way that needs no more). A request to
-// terminate is made with the debug privilege enabled, which reaches processes that
-// the token may open only as a debugger; the privilege goes back to its former
-// state right after. Null when the id no longer names that process, or it cannot
-// be opened at all.
-HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access = 0);
+// creation time HandleCreationTime gave, not 0) and has not ended: while it is held,
+// its id cannot pass to another process. It is opened as OpenProcessAtBest opens it
+// (what needs more than the handle has then fails, or takes a way that needs no
+// more). A request to terminate is made with the debug privilege enabled, which
+// reaches processes that the token may open only as a debugger; the privilege goes
+// back to its former state right after. Null when it cannot be held; ended, if
+// given, then tells whether that is because the process of the identity has ended:
+// its exit code is set, or its id names no process or a process with another
+// creation time. Any other cause (no identity, access refused, a creation time that
+// cannot be read) leaves ended false: the process may still run.
+HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access = 0, bool* ended = nullptr);
 // Lets go of a process that HoldProcess returned.
 void ReleaseProcess(HANDLE process);
-// True when the process, open with any query access, has ended: a handle (to it or
-// to one of its threads) keeps an ended process, and its id, from going.
+// True when the process, open with any query access, has ended (its exit code is
+// set): a handle (to it or to one of its threads) keeps an ended process, and its
+// id, from going.
 bool HasProcessEnded(HANDLE process);

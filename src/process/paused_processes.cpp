@@ -1,19 +1,15 @@
 #include "process/paused_processes.h"
 
-#include "process/actions.h"
-#include "process/paused_threads.h"
-
 // A process that this module paused, and what the pause did to its threads.
 struct PausedProcess {
     ProcessIdentity identity;
     PausedThreads threads;
 };
 
-// Written by PAUSE (through PauseAndNote), RESUME and KILL (ForgetPaused), every
-// look that lets go of a pause that no longer holds (a row's state, LIST, a refused
-// command, the close), and the close, the session's end and detach, which forget
-// them all; read by the same and by the resumes of the close, the session's end and
-// detach. Its entries keep no order.
+// Written by PAUSE (NotePause), RESUME and KILL (LetGoOfPause), the let-go steps of
+// LIST, a refused command and the close (LetGoOfLapsedPauses), and the close, the
+// session's end and detach (LetGoOfAllPauses); read by the state reads and by the
+// undoing of the close, the session's end and detach. Its entries keep no order.
 static GrowingArray<PausedProcess, 8> PausedHere;
 
 // The process's entry; null when none is noted.
@@ -28,57 +24,42 @@ static PausedProcess* Find(const ProcessIdentity& identity) {
     return nullptr;
 }
 
-// Closes the entry's threads, gives their block back and removes it (the last
-// entry takes its place).
-static void Remove(PausedProcess* entry) {
+// Closes the entry's thread handles, gives their block back and takes the entry out
+// of the table (the last entry takes its place).
+static void LetGo(PausedProcess* entry) {
     FreePausedThreads(entry->threads);
     *entry = PausedHere.entries[--PausedHere.count];
 }
 
-bool PauseAndNote(HANDLE process, const ProcessIdentity& identity) {
+bool NotePause(const ProcessIdentity& identity, PausedThreads& threads) {
     if (identity.created == 0) return false;
     PausedProcess* entry = Find(identity);
     if (!entry) entry = Append(PausedHere, {identity, {}});
     if (!entry) return false;
-    if (PauseProcess(process, identity.id, &entry->threads)) return true;
-    Remove(entry);
-    return false;
-}
-
-bool ResumeAndForget(HANDLE process, const ProcessIdentity& identity) {
-    if (!ResumeProcess(process, identity.id)) return false;
-    ForgetPaused(identity);
+    FreePausedThreads(entry->threads);
+    entry->threads = threads;
+    threads = PausedThreads{};
     return true;
 }
 
-void ForgetPaused(const ProcessIdentity& identity) {
-    if (PausedProcess* entry = Find(identity)) Remove(entry);
+bool IsPausedHere(const ProcessIdentity& identity) {
+    return Find(identity) != nullptr;
 }
 
-bool PauseHolds(const ProcessIdentity& identity) {
-    PausedProcess* entry = Find(identity);
-    if (!entry) return false;
-    if (PauseHolds(entry->threads)) return true;
-    // Undone from outside, or its process has ended: a later pause by someone else
-    // must not be taken for it.
-    Remove(entry);
-    return false;
+bool AnyPauseNoted() {
+    return PausedHere.count > 0;
 }
 
-void LetGoIfLapsed(const ProcessIdentity& identity) {
-    PauseHolds(identity);
+void LetGoOfPause(const ProcessIdentity& identity) {
+    if (PausedProcess* entry = Find(identity)) LetGo(entry);
 }
 
 void LetGoOfLapsedPauses() {
-    // Backwards: Remove puts the last entry in the removed one's place.
+    // Backwards: LetGo puts the last entry, already looked at, in the place of the one
+    // it takes out.
     for (intptr_t i = PausedHere.count - 1; i >= 0; --i) {
-        if (!PauseHolds(PausedHere.entries[i].threads)) Remove(&PausedHere.entries[i]);
+        if (!PauseInForce(PausedHere.entries[i].threads)) LetGo(&PausedHere.entries[i]);
     }
-}
-
-bool AnyPauseHolds() {
-    LetGoOfLapsedPauses();
-    return PausedHere.count > 0;
 }
 
 bool ResumePausedProcesses() {
@@ -88,8 +69,8 @@ bool ResumePausedProcesses() {
     return resumed;
 }
 
-void ForgetPausedProcesses() {
+void LetGoOfAllPauses() {
     while (PausedHere.count > 0)
-        Remove(&PausedHere.entries[PausedHere.count - 1]);
+        LetGo(&PausedHere.entries[PausedHere.count - 1]);
     FreeArray(PausedHere);
 }

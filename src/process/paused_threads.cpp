@@ -4,18 +4,18 @@ bool KeepPausedThread(PausedThreads& threads, HANDLE thread, DWORD id, ULONG cou
     return Append(threads, {thread, id, count}) != nullptr;
 }
 
-void ClosePausedThreads(PausedThreads& threads) {
+void EmptyPausedThreads(PausedThreads& threads) {
     for (intptr_t i = 0; i < threads.count; ++i)
         CloseHandle(threads.entries[i].thread);
     threads.count = 0;
 }
 
 void FreePausedThreads(PausedThreads& threads) {
-    ClosePausedThreads(threads);
+    EmptyPausedThreads(threads);
     FreeArray(threads);
 }
 
-bool PauseHolds(const PausedThreads& threads) {
+bool PauseInForce(const PausedThreads& threads) {
     for (intptr_t i = 0; i < threads.count; ++i) {
         const LONG count = LiveSuspendCount(threads.entries[i].thread);
         if (count == COUNT_UNKNOWN ||
@@ -27,11 +27,11 @@ bool PauseHolds(const PausedThreads& threads) {
 }
 
 bool UndoPause(const PausedThreads& threads) {
-    // The pause is one act: while it still holds a thread, every thread that it
-    // suspended is lowered by one, a thread let go from outside meanwhile included
-    // (ResumeThread leaves a thread at 0 as it is). Once it holds none, it has been
-    // undone from outside, and nothing is lowered.
-    if (!PauseHolds(threads)) return true;
+    // The pause is one act: while it is in force, every thread that it suspended is
+    // lowered by one, a thread let go from outside meanwhile included (ResumeThread
+    // leaves a thread at 0 as it is). Once it has lapsed, it has been undone from
+    // outside, and nothing is lowered.
+    if (!PauseInForce(threads)) return true;
     bool undone = true;
     for (intptr_t i = 0; i < threads.count; ++i) {
         HANDLE thread = threads.entries[i].thread;

@@ -1,7 +1,6 @@
 #include "process/run_state.h"
 
 #include "process/holding.h"
-#include "process/paused_processes.h"
 #include "process/process_api.h"
 
 namespace {
@@ -21,7 +20,7 @@ class CountReader {
     // Opens the thread by id and reads it. A thread that has ended, or whose id now
     // names a thread of another process, says nothing about the others.
     bool ReadById(DWORD processId, DWORD threadId) {
-        OpenFailure failure = OpenFailure::Gone;
+        OpenFailure failure = OpenFailure::Ended;
         HANDLE thread = OpenThreadOf(processId, threadId, THREAD_STATE_ACCESS, &failure);
         if (!thread) {
             unread_ |= failure == OpenFailure::Refused;
@@ -59,10 +58,8 @@ bool AllThreadsSuspended(HANDLE process, DWORD processId, ThreadIdWalk walkIds) 
 
 } // namespace
 
-RunState ReadRunState(HANDLE process, const ProcessIdentity& identity, ThreadIdWalk walkIds) {
+RunState ReadRunState(HANDLE process, DWORD processId, bool pausedHere, ThreadIdWalk walkIds) {
     if (process && HasProcessEnded(process)) return RunState::Ended;
-    // Read first: the read lets go of a pause that no longer holds.
-    const bool pausedHere = PauseHolds(identity);
-    return pausedHere || AllThreadsSuspended(process, identity.id, walkIds) ? RunState::Paused
-                                                                            : RunState::Running;
+    return pausedHere || AllThreadsSuspended(process, processId, walkIds) ? RunState::Paused
+                                                                          : RunState::Running;
 }

@@ -23,9 +23,9 @@ HANDLE OpenThreadOf(DWORD processId, DWORD threadId, DWORD access, OpenFailure* 
         // The process's own thread ended after the snapshot and its id passed on.
         CloseHandle(thread);
         thread = nullptr;
-        why = OpenFailure::Gone;
+        why = OpenFailure::Ended;
     } else if (!thread && ProcessApi.openThread && GetLastError() == ERROR_INVALID_PARAMETER) {
-        why = OpenFailure::Gone;
+        why = OpenFailure::Ended;
     }
     if (!thread && failure) *failure = why;
     return thread;

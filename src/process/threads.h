@@ -17,7 +17,7 @@ constexpr DWORD FAILED = static_cast<DWORD>(-1);
 
 // Why a thread could not be opened by its id.
 enum class OpenFailure {
-    Gone,    // its id names no thread, or now names a thread of another process
+    Ended,   // it has ended: its id names no thread, or now names a thread of another process
     Refused, // it runs, but refuses the access
 };
 // Opens a thread of the process by its id with the access, and where the system
@@ -29,8 +29,9 @@ HANDLE OpenThreadOf(DWORD processId, DWORD threadId, DWORD access, OpenFailure* 
 // such a thread while a handle keeps it, with the count it had, which then tells
 // nothing.
 bool HasEnded(HANDLE thread);
-// What the count reads answer for a count that the system cannot tell (before
-// Windows 8.1), and LiveSuspendCount for a thread that has ended.
+// What the count reads answer for a count that cannot be read (a system before
+// Windows 8.1, or a handle without the query access), and LiveSuspendCount for a
+// thread that has ended.
 constexpr LONG COUNT_UNKNOWN = -1;
 constexpr LONG THREAD_ENDED = -2;
 // A thread's suspend count as the system keeps it, read without touching the thread

@@ -270,6 +270,15 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         return AnswerBox(text, IDOK, keys[way]);
     }
 
+    // A command on a child that has ended outside: its error box, then its row shows
+    // "KILL", with no command left, and a focused button passes the focus on.
+    std::string Refused(Child& child, const char* error) {
+        std::string problem = AnswerError(error);
+        child.status = "KILL";
+        PassFocusOn();
+        return problem;
+    }
+
     // What a command button does to the selected row in the model, with its box
     // answered; "" when the window did what the model expects. By keys: Tab to the
     // button (enabled) and Space.
@@ -295,9 +304,9 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         if (!enabled) return clicks == 0 ? "" : "a disabled button took a click";
         // A click focuses the button it takes, as Tab does.
         focus = button;
-        const bool gone = child->life == Life::EndedOutside;
-        // A process that is gone is refused before any question.
-        if (button == BTN_KILL && gone) return AnswerError("ERROR: can not kill process!");
+        const bool ended = child->life == Life::EndedOutside;
+        // A process that has ended is refused before any question.
+        if (button == BTN_KILL && ended) return Refused(*child, "ERROR: can not kill process!");
         if (button == BTN_KILL) {
             // No is the default answer: Enter gives it, and so does its letter.
             const int answer = Pick(4);
@@ -314,9 +323,9 @@ class RandomSession : public ::testing::TestWithParam<Way> {
             return "";
         }
         const bool pause = button == BTN_PAUSE;
-        if (gone) {
-            return AnswerError(pause ? "ERROR: can not pause process!"
-                                     : "ERROR: can not resume process!");
+        if (ended) {
+            return Refused(*child, pause ? "ERROR: can not pause process!"
+                                         : "ERROR: can not resume process!");
         }
         for (int click = 0; click < clicks; ++click) {
             if (click > 0 && ExpectedButtons()[button - BTN_PAUSE] != '1')

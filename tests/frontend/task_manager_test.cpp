@@ -459,35 +459,6 @@ TEST_F(TaskManager, ARowActsOnlyOnTheProcessItWasListedFor) {
     EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
 }
 
-TEST_F(TaskManager, FailuresOnAnEndedProcessAreReported) {
-    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(1));
-    // Pause it, then let it end behind the window's back: RESUME is offered but fails.
-    PauseRow(row);
-    child.process().End();
-    Select(row);
-    EXPECT_EQ(Buttons(), "011");
-    ExpectErrorBox(BTN_RESUME, "ERROR: can not resume process!");
-    EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
-    // Ended, though this test still holds it open: no question first.
-    ExpectErrorBox(BTN_KILL, "ERROR: can not kill process!");
-    // The refusals let go of the threads that the pause held, which kept it.
-    EXPECT_TRUE(child.process().Forget());
-
-    // A running row of an ended process: PAUSE and KILL both fail.
-    ChildProcess second;
-    ASSERT_TRUE(second.Start("idle_child.exe"));
-    row = ListAndSelect(second.id());
-    ASSERT_GE(row, 0);
-    // Gone for good: no handle keeps it, so it can no longer be opened at all.
-    ASSERT_TRUE(second.Forget());
-    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
-    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
-
-    Select(row);
-    ExpectErrorBox(BTN_KILL, "ERROR: can not kill process!"); // no question first
-    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
-}
-
 TEST_F(TaskManager, PausingOrKillingItsOwnProcessIsRefusedAndTheWindowStaysResponsive) {
     row = ListAndSelect(GetCurrentProcessId());
     ASSERT_GE(row, 0);
@@ -752,6 +723,22 @@ TEST_F(TaskManager, AProcessPausedHereStaysPausedWhileAnyThreadIsHeld) {
     CloseHandle(held);
 }
 
+TEST_F(TaskManager, PausesUndoneElsewhereTogetherAreAllLetGoAtList) {
+    CountingChild children[2];
+    for (CountingChild& paused : children) {
+        ASSERT_TRUE(paused.Start(1));
+        ASSERT_GE(ListAndSelect(paused.id()), 0);
+        ASSERT_TRUE(Press(BTN_PAUSE));
+    }
+    for (CountingChild& paused : children)
+        ASSERT_TRUE(SuspendEveryThread(paused.id(), false));
+    ASSERT_TRUE(session.PressList());
+    // No handle of the window keeps their threads: once they end, neither id opens.
+    for (CountingChild& paused : children)
+        EXPECT_TRUE(paused.process().Forget());
+    // And the close asks about nothing (TearDown).
+}
+
 // A pause is one act on its process, by either way of pausing: while it still
 // holds a thread, the close (Yes) and the session's end lower every thread that it
 // suspended by one, never below 0; once it no longer holds (undone from outside, or
@@ -863,6 +850,155 @@ TEST_P(PauseAsOneAct, UndoneWholeWhileItHoldsAndLetGoOnceItNoLongerDoes) {
 INSTANTIATE_TEST_SUITE_P(, PauseAsOneAct, ::testing::Values(Way::ProcessWide, Way::SnapshotWalks),
                          WayName);
 
+// Every process's creation time one tick later: as if the id of each row had
+// passed to a process started since the LIST.
+BOOL WINAPI LaterCreationTime(HANDLE process, FILETIME* created, FILETIME* exited, FILETIME* kernel,
+                              FILETIME* user) {
+    const BOOL read = GetProcessTimes(process, created, exited, kernel, user);
+    ++created->dwLowDateTime;
+    return read;
+}
+
+// The child that the fakes below end once the command has done its work, as a
+// program that exits the moment it is resumed, seen by a window thread slowed on
+// purpose right after; null once it has been ended.
+HANDLE EndingChild = nullptr;
+void EndTheEndingChild() {
+    if (!EndingChild) return;
+    TerminateProcess(EndingChild, 0);
+    WaitForSingleObject(EndingChild, 5000);
+    EndingChild = nullptr;
+}
+NtResumeProcessFn RealNtResumeProcess;
+LONG WINAPI ResumingThenEnding(HANDLE process) {
+    const LONG status = RealNtResumeProcess(process);
+    EndTheEndingChild();
+    return status;
+}
+Thread32NextFn RealThread32Next;
+BOOL WINAPI WalkingThenEnding(HANDLE snapshot, THREADENTRY32* entry) {
+    const BOOL more = RealThread32Next(snapshot, entry);
+    if (!more) EndTheEndingChild();
+    return more;
+}
+NtGetNextThreadFn RealNtGetNextThread;
+LONG WINAPI LookingThenEnding(HANDLE process, HANDLE thread, ACCESS_MASK access, ULONG attributes,
+                              ULONG flags, HANDLE* next) {
+    const LONG status = RealNtGetNextThread(process, thread, access, attributes, flags, next);
+    if (status == STATUS_NO_MORE_ENTRIES) EndTheEndingChild();
+    return status;
+}
+
+// A command on a row whose process has ended, by either way of pausing: the row
+// then shows "KILL", with no command left to offer, after the command's error box
+// where the command could not be done (none at the session's question, where the
+// system waits for the answer, nor where the process ended only once the command had
+// worked). Each case: whether the row was paused here first, what happens to the
+// process ('E' it ends, the test still holding it; 'F' it ends and its id names no
+// process; 'N' its id names a newer process; 'X' it ends as the command finishes),
+// the command (0: the session's question) and its box.
+class CommandsOnAnEndedProcess : public ::testing::TestWithParam<Way> {
+  protected:
+    void SetUp() override {
+        if (GetParam() == Way::SnapshotWalks) UseSnapshotWalks();
+        ASSERT_TRUE(session.StartLinked(Main));
+    }
+    void TearDown() override { EXPECT_EQ(session.Close(), 1); }
+    ModuleScope module;
+    TaskManagerSession session;
+};
+
+TEST_P(CommandsOnAnEndedProcess, TheRowShowsKillAfterTheError) {
+    const bool walks = GetParam() == Way::SnapshotWalks;
+    const char* pauseError = "ERROR: can not pause process!";
+    const char* resumeError = "ERROR: can not resume process!";
+    const char* killError = "ERROR: can not kill process!";
+    struct Case {
+        const char* name;
+        bool paused;
+        char fate;
+        intptr_t command;
+        const char* box;
+    } cases[] = {
+        {"RESUME, ended", true, 'E', BTN_RESUME, resumeError},
+        {"KILL of a paused row, ended", true, 'E', BTN_KILL, killError},
+        {"PAUSE, its id names no process", false, 'F', BTN_PAUSE, pauseError},
+        {"KILL, its id names no process", false, 'F', BTN_KILL, killError},
+        {"PAUSE, its id names a newer process", false, 'N', BTN_PAUSE, pauseError},
+        {"KILL, its id names a newer process", false, 'N', BTN_KILL, killError},
+        {"RESUME, it exits as it is resumed", true, 'X', BTN_RESUME, nullptr},
+        {"PAUSE, it ends once the pause is confirmed", false, 'X', BTN_PAUSE, nullptr},
+        {"the session's question, ended", true, 'E', 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        // The walks confirm a pause with a walk like the first: no fake tells them apart.
+        if (walks && c.fate == 'X' && c.command == BTN_PAUSE) continue;
+        SCOPED_TRACE(c.name);
+        CountingChild child;
+        ASSERT_TRUE(child.Start(1));
+        ASSERT_TRUE(session.PressList());
+        const int row = session.RowOfProcess(child.id());
+        ASSERT_GE(row, 0);
+        ASSERT_TRUE(session.ClickRow(row));
+        if (c.paused) {
+            ASSERT_TRUE(session.ClickControl(session.button(BTN_PAUSE)));
+            ASSERT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
+        }
+        SavedProcessApi saved;
+        if (c.fate == 'E') child.process().End();
+        if (c.fate == 'F') {
+            ASSERT_TRUE(child.process().Forget());
+        }
+        if (c.fate == 'N') ProcessApi.getProcessTimes = LaterCreationTime;
+        if (c.fate == 'X') {
+            EndingChild = child.process().handle();
+            RealNtResumeProcess = saved.saved().ntResumeProcess;
+            RealThread32Next = saved.saved().thread32Next;
+            RealNtGetNextThread = saved.saved().ntGetNextThread;
+            if (c.command == BTN_PAUSE) {
+                ProcessApi.ntGetNextThread = LookingThenEnding;
+            } else if (walks) {
+                ProcessApi.thread32Next = WalkingThenEnding;
+            } else {
+                ProcessApi.ntResumeProcess = ResumingThenEnding;
+            }
+        }
+        if (c.command == 0) {
+            DWORD_PTR answer = 0;
+            ASSERT_TRUE(SendMessageTimeoutA(session.window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL,
+                                            10000, &answer));
+            EXPECT_EQ(answer, DWORD_PTR(TRUE));
+        } else {
+            ASSERT_TRUE(session.ClickControl(session.button(c.command)));
+        }
+        // KILL asks nothing about a process that has ended: the box is its error.
+        HWND box = session.WaitMessageBox(c.box ? 10000 : 300);
+        if (c.box) {
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(MessageBoxText(box), c.box);
+            ASSERT_TRUE(session.AnswerMessageBox(box, IDOK));
+        } else {
+            EXPECT_EQ(box, nullptr);
+        }
+        EXPECT_EQ(EndingChild, nullptr) << "the command did not get as far as its fake";
+        EXPECT_EQ(session.Cell(row, COL_STATUS), "KILL");
+        ASSERT_TRUE(session.WaitIdle());
+        for (intptr_t button : {BTN_PAUSE, BTN_RESUME, BTN_KILL})
+            EXPECT_FALSE(session.IsEnabled(button)) << "button " << button;
+        if (c.fate == 'N') {
+            EXPECT_TRUE(child.AllCount());
+            EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
+        }
+        // The window let go of the threads that the pause kept, which kept the process.
+        if (c.paused) {
+            EXPECT_TRUE(child.process().Forget());
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, CommandsOnAnEndedProcess,
+                         ::testing::Values(Way::ProcessWide, Way::SnapshotWalks), WayName);
+
 TEST(TaskManagerHost, AHostThatEndsUnderTheWindowResumesWhatItPaused) {
     // The second child grants only limited access: it is paused thread by thread.
     for (unsigned extras : {0u, unsigned(CountingChild::LIMITED_ACCESS)}) {
@@ -955,6 +1091,33 @@ TEST_F(TaskManagerWithFakes, AThreadIdThatPassedToAnotherProcessIsLeftAlone) {
     ASSERT_TRUE(Press(BTN_RESUME));
 }
 
+// Reads of threads' suspend counts, by thread id, through the binding table's slot.
+std::map<DWORD, int> CountReads;
+NtQueryInformationThreadFn RealCountRead;
+LONG WINAPI CountingCountReads(HANDLE thread, ULONG infoClass, void* info, ULONG size,
+                               ULONG* returned) {
+    if (infoClass == THREAD_SUSPEND_COUNT_CLASS) ++CountReads[GetThreadId(thread)];
+    return RealCountRead(thread, infoClass, info, size, returned);
+}
+
+TEST_F(TaskManagerWithFakes, ListReadsEachPausedThreadsCountOnce) {
+    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(3));
+    PauseRow(row);
+    {
+        SavedProcessApi saved;
+        RealCountRead = saved.saved().ntQueryInformationThread;
+        ProcessApi.ntQueryInformationThread = CountingCountReads;
+        CountReads.clear();
+        ASSERT_TRUE(session.PressList());
+        row = session.RowOfProcess(child.id());
+        EXPECT_EQ(session.Cell(row, COL_STATUS), "PAUSE");
+        for (DWORD thread : ThreadIdsOf(child.id()))
+            EXPECT_LE(CountReads[thread], 1) << "thread " << thread;
+    }
+    Select(row);
+    ASSERT_TRUE(Press(BTN_RESUME));
+}
+
 TEST_F(TaskManagerWithFakes, WhereCountsCannotBeReadARowShowsWhatTheWindowDid) {
     ProcessApi.ntQueryInformationThread = nullptr; // as before Windows 8.1
     ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
@@ -966,35 +1129,6 @@ TEST_F(TaskManagerWithFakes, WhereCountsCannotBeReadARowShowsWhatTheWindowDid) {
     ASSERT_TRUE(Press(BTN_RESUME));
     EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
     EXPECT_TRUE(child.AllCount());
-}
-
-// Every process's creation time one tick later: as if the id of each row had
-// passed to a process started since the LIST.
-BOOL WINAPI LaterCreationTime(HANDLE process, FILETIME* created, FILETIME* exited, FILETIME* kernel,
-                              FILETIME* user) {
-    const BOOL read = GetProcessTimes(process, created, exited, kernel, user);
-    ++created->dwLowDateTime;
-    return read;
-}
-
-TEST_F(TaskManagerWithFakes, ARowWhoseIdNowNamesANewerProcessIsRefused) {
-    ASSERT_NO_FATAL_FAILURE(SelectCountingChild(2));
-    PauseRow(row);
-    {
-        SavedProcessApi saved;
-        ProcessApi.getProcessTimes = LaterCreationTime;
-        ExpectErrorBox(BTN_RESUME, "ERROR: can not resume process!");
-        ExpectErrorBox(BTN_KILL, "ERROR: can not kill process!"); // no question first
-        EXPECT_TRUE(EveryThreadSuspended(child.id(), 1));
-    }
-    ASSERT_TRUE(Press(BTN_RESUME));
-    ASSERT_EQ(session.Cell(row, COL_STATUS), "RUN");
-    SavedProcessApi saved;
-    ProcessApi.getProcessTimes = LaterCreationTime;
-    ExpectErrorBox(BTN_PAUSE, "ERROR: can not pause process!");
-    EXPECT_EQ(session.Cell(row, COL_STATUS), "RUN");
-    EXPECT_TRUE(child.AllCount());
-    EXPECT_EQ(child.process().ExitCode(), DWORD(STILL_ACTIVE));
 }
 
 // The process that the fakes below report as critical, as the system reports its own.

@@ -4,7 +4,6 @@
 #include "lifecycle/module.h"
 #include "process/actions.h"
 #include "process/holding.h"
-#include "process/paused_processes.h"
 #include "runtime/growing_array.h"
 #include "runtime/module_state.h"
 #include "support/child_process.h"

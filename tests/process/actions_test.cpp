@@ -149,13 +149,17 @@ TEST_P(PauseResume, AThreadTheProcessHoldsItselfStaysHeldOnce) {
     EXPECT_TRUE(child.AllCount());
 }
 
-TEST_P(PauseResume, EndedProcessGivesFalse) {
+TEST_P(PauseResume, AnEndedProcessIsNotPausedNorHeld) {
     ChildProcess held;
     const DWORD id = EndedChildId(held);
     ASSERT_NE(id, 0u);
-    // Its threads have gone with it: there is nothing to suspend or resume.
+    // Its threads have gone with it: there is nothing to suspend.
     EXPECT_FALSE(PauseProcess(held.handle(), id));
-    EXPECT_FALSE(ResumeProcess(held.handle(), id));
+    // The process-wide resume would reach it all the same: the hold tells first.
+    bool ended = false;
+    EXPECT_EQ(HoldProcess({id, HandleCreationTime(held.handle())}, SUSPEND_ACCESS, &ended),
+              nullptr);
+    EXPECT_TRUE(ended);
 }
 
 TEST_P(PauseResume, OwnProcessIsNeverPaused) {
@@ -255,6 +259,56 @@ TEST_P(PausingAsAWhole, TheLooksCompleteASuspensionThatLeftThreadsRunningOrUndoI
         }
         EXPECT_TRUE(child.AllCount());
     }
+}
+
+// The thread that the fakes below hand without the access to suspend it, its count
+// reading 0 as if the process-wide call had missed it; and whether threads that have
+// ended (their handles kept) are handed so too, as the system refuses to suspend one.
+DWORD RefusingThreadId = 0;
+bool EndedThreadsRefuse = false;
+bool Refuses(HANDLE thread) {
+    return GetThreadId(thread) == RefusingThreadId ||
+           (EndedThreadsRefuse && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0);
+}
+LONG WINAPI HandingRefusingThreads(HANDLE process, HANDLE thread, ACCESS_MASK access,
+                                   ULONG attributes, ULONG flags, HANDLE* next) {
+    const LONG status = SavedNtGetNextThread(process, thread, access, attributes, flags, next);
+    HANDLE limited = nullptr;
+    if (status >= 0 && Refuses(*next) &&
+        DuplicateHandle(GetCurrentProcess(), *next, GetCurrentProcess(), &limited,
+                        THREAD_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, 0)) {
+        CloseHandle(*next);
+        *next = limited;
+    }
+    return status;
+}
+NtQueryInformationThreadFn SavedNtQueryInformationThread;
+LONG WINAPI ZeroForTheRefusingThread(HANDLE thread, ULONG infoClass, void* info, ULONG size,
+                                     ULONG* returned) {
+    const LONG status = SavedNtQueryInformationThread(thread, infoClass, info, size, returned);
+    if (status >= 0 && GetThreadId(thread) == RefusingThreadId) *static_cast<ULONG*>(info) = 0;
+    return status;
+}
+
+TEST_P(PausingAsAWhole, AThreadThatCannotBeSuspendedFailsThePauseUnlessItHasEnded) {
+    SavedNtGetNextThread = saved.saved().ntGetNextThread;
+    SavedNtQueryInformationThread = saved.saved().ntQueryInformationThread;
+    ProcessApi.ntGetNextThread = HandingRefusingThreads;
+    ProcessApi.ntQueryInformationThread = ZeroForTheRefusingThread;
+    // A running thread: the pause fails and is undone.
+    RefusingThreadId = ThreadIdsOf(child.id()).front();
+    EXPECT_FALSE(Pause());
+    ExpectSuspendCounts(child.id(), 0);
+    EXPECT_TRUE(child.AllCount());
+    // Threads on their way out: passed over, the others paused.
+    RefusingThreadId = 0;
+    EndedThreadsRefuse = true;
+    CountingChild ending;
+    ASSERT_TRUE(ending.Start(COUNTING_THREADS, 0, CountingChild::ENDED_THREADS));
+    EXPECT_TRUE(PauseProcess(ending.process().handle(), ending.id()));
+    ExpectSuspendCounts(ending.id(), 1);
+    EXPECT_TRUE(ResumeProcess(ending.process().handle(), ending.id()));
+    EndedThreadsRefuse = false;
 }
 
 TEST_P(PausingAsAWhole, AResumeThatFailsIsReportedAsFailed) {
