@@ -35,8 +35,9 @@ void ModuleDetach(bool processEnding) {
     // lock, a window mid-message) and unload libraries still mapped for nothing.
     if (processEnding) return;
     LetGoOfAllPauses();
-    // Before the heaps go: a walk left unfinished may still hold tool-help's tables.
-    ReleaseEntryTables();
+    // Before the heaps go: the snapshot keeps the list's buffer, and a walk left
+    // unfinished tool-help's tables.
+    ReleaseSnapshot();
     ReleaseProcessApi();
     if (!MainHeap || !ListHeap) return;
     CloseAllWindows();

@@ -5,15 +5,22 @@
 #include "process/holding.h"
 #include "process/paused_processes.h"
 #include "process/process_api.h"
+#include "process/process_list.h"
 #include "runtime/growing_array.h"
 #include "runtime/scratch.h"
 #include "runtime/text.h"
 
-// Bytes of process ids that the last snapshot holds in the process-id buffer; never
-// more than the buffer's size.
-static DWORD SnapshotBytes = 0;
+// Where the last snapshot came from: the system's process list, which names every
+// process with its creation time, working set and threads in one call; or, where that
+// call is missing or fails, EnumProcesses' ids in the process-id buffer, each row
+// then asking its process for all of it.
+static bool FromList = false;
+// Processes in the last snapshot; never more ids than the process-id buffer holds.
+static int32_t SnapshotCount = 0;
 // 1-based position of the current entry; 0 before the first NextProcessEntry.
 static int32_t Cursor = 0;
+// The list's process at the cursor, where the snapshot came from the list.
+static const ListedProcess* Listed = nullptr;
 
 // Access needed to read a process's modules, names and memory counters.
 constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
@@ -35,7 +42,9 @@ struct EntryRecord {
 static EntryRecord Current;
 
 // A table taken from a tool-help snapshot at most once per process snapshot, when
-// the first entry that needs it is read, and released at the end of the walk.
+// the first entry that needs it is read, and released at the end of the walk. Only
+// a snapshot from EnumProcesses takes them: the list names every process and lists
+// its threads.
 template <class Entry, intptr_t FIRST> struct EntryTable {
     GrowingArray<Entry, FIRST> entries;
     bool taken;
@@ -47,13 +56,15 @@ static EntryTable<char, 4096> NameTable;
 // handle cannot walk its threads.
 static EntryTable<ThreadIds, 512> ThreadTable;
 
-static int32_t EntryCount() {
-    return static_cast<int32_t>(SnapshotBytes / sizeof(DWORD));
-}
-
 // The current entry's id; false when no entry is current.
 static bool CurrentProcessId(DWORD& id) {
-    if (!ProcessApi.processIdBuffer || Cursor < 1 || Cursor > EntryCount()) return false;
+    if (Cursor < 1 || Cursor > SnapshotCount) return false;
+    if (FromList) {
+        if (!Listed) return false;
+        id = ListedProcessId(Listed);
+        return true;
+    }
+    if (!ProcessApi.processIdBuffer) return false;
     id = ProcessApi.processIdBuffer[Cursor - 1];
     return true;
 }
@@ -118,12 +129,26 @@ static void ReadImageTexts(HANDLE process, EntryRecord& entry) {
     if (!ProcessApi.queryFullProcessImageNameA(process, 0, path, &size)) return;
     path[size < IMAGE_PATH_SIZE ? size : IMAGE_PATH_SIZE - 1] = '\0';
     if (entry.path[0] == '\0') CopyTextMarkingCut(entry.path, NAME_BUFFER_SIZE, path);
+    if (entry.name[0] == '\0') CopyTextMarkingCut(entry.name, NAME_BUFFER_SIZE, PathLastPart(path));
+}
+
+// Fills whichever of name and path is still empty from psapi's module calls, on a
+// handle that reads the process's modules. Only the first module, the executable,
+// is asked for; a failed call leaves the module null, which the text calls take as
+// the executable too.
+static void ReadModuleTexts(HANDLE process, EntryRecord& entry) {
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (ProcessApi.enumProcessModules) {
+        // The size is the bytes of one module handle, which is a pointer type.
+        // NOLINTNEXTLINE(bugprone-sizeof-expression)
+        ProcessApi.enumProcessModules(process, &module, sizeof(module), &needed);
+    }
     if (entry.name[0] == '\0') {
-        const char* start = path;
-        for (const char* c = path; *c; ++c) {
-            if (*c == '\\') start = c + 1;
-        }
-        CopyTextMarkingCut(entry.name, NAME_BUFFER_SIZE, start);
+        ReadModuleText(process, module, ProcessApi.getModuleBaseNameA, entry.name);
+    }
+    if (entry.path[0] == '\0') {
+        ReadModuleText(process, module, ProcessApi.getModuleFileNameExA, entry.path);
     }
 }
 
@@ -133,7 +158,7 @@ template <class Entry, intptr_t FIRST> static void ReleaseTable(EntryTable<Entry
     table.taken = false;
 }
 
-void ReleaseEntryTables() {
+static void ReleaseEntryTables() {
     ReleaseTable(NameTable);
     ReleaseTable(ThreadTable);
 }
@@ -196,28 +221,135 @@ static bool WalkTableThreads(DWORD processId, Visitor<DWORD> visit) {
     return true;
 }
 
-// Reads the working set: where a 32-bit process on 64-bit Windows can ask the
-// system in its 64-bit layouts, so (a 64-bit process's figure does not fit 32
-// bits); else from psapi's counters. A figure of all ones there is no working set
-// (those are whole pages) but the most that the counters can hold: the system
-// caps a larger one so for a 32-bit caller.
-static void ReadWorkingSet(HANDLE process, EntryRecord& entry) {
-    VmCounters64 wide = {};
-    if (ProcessApi.ntWow64QueryInformationProcess64 &&
-        ProcessApi.ntWow64QueryInformationProcess64(process, VM_COUNTERS_CLASS, &wide, sizeof wide,
-                                                    nullptr) >= 0) {
-        entry.workingSet = wide.workingSetSize;
-        return;
+// Walks the ids of the threads that the list shows for the process at the cursor:
+// the state read's ids for a process whose handle cannot walk its threads.
+static bool WalkListedThreads(DWORD processId, Visitor<DWORD> visit) {
+    if (!Listed || ListedProcessId(Listed) != processId) return false;
+    const ListedThread* threads = ListedThreadsOf(Listed);
+    for (ULONG i = 0; i < Listed->threadCount; ++i) {
+        if (!visit(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(threads[i].threadId)))) break;
     }
-    if (!ProcessApi.getProcessMemoryInfo) return;
-    // The record's own size field stays 0: the size goes only in the argument.
-    PROCESS_MEMORY_COUNTERS counters = {};
-    if (!ProcessApi.getProcessMemoryInfo(process, &counters, sizeof(counters))) return;
-    entry.workingSet = counters.WorkingSetSize;
-    entry.workingSetCapped = counters.WorkingSetSize == static_cast<SIZE_T>(-1);
+    return true;
 }
 
-// Reads the entry at the cursor, on one handle, unless it has been read already.
+// Reads the working set where a 32-bit process on 64-bit Windows can ask the system
+// in its 64-bit layouts (a 64-bit process's figure does not fit 32 bits); false
+// where it cannot.
+static bool ReadWideWorkingSet(HANDLE process, EntryRecord& entry) {
+    VmCounters64 wide = {};
+    if (!ProcessApi.ntWow64QueryInformationProcess64 ||
+        ProcessApi.ntWow64QueryInformationProcess64(process, VM_COUNTERS_CLASS, &wide, sizeof wide,
+                                                    nullptr) < 0) {
+        return false;
+    }
+    entry.workingSet = wide.workingSetSize;
+    entry.workingSetCapped = false;
+    return true;
+}
+
+// A working set of all ones is no working set (those are whole pages) but the most
+// that a 32-bit caller's counters hold: the system caps a larger one so.
+static void TakeWorkingSet(SIZE_T bytes, EntryRecord& entry) {
+    entry.workingSet = bytes;
+    entry.workingSetCapped = bytes == static_cast<SIZE_T>(-1);
+}
+
+// Reads the working set: the 64-bit counters where they can be had, else psapi's.
+static void ReadWorkingSet(HANDLE process, EntryRecord& entry) {
+    if (ReadWideWorkingSet(process, entry) || !ProcessApi.getProcessMemoryInfo) return;
+    // The record's own size field stays 0: the size goes only in the argument.
+    PROCESS_MEMORY_COUNTERS counters = {};
+    if (ProcessApi.getProcessMemoryInfo(process, &counters, sizeof(counters))) {
+        TakeWorkingSet(counters.WorkingSetSize, entry);
+    }
+}
+
+// The list's name of the process, turned into the ANSI code page of the other texts;
+// empty where the list has none (the idle process).
+static void ReadListedName(const ListedProcess& listed, char (&name)[NAME_BUFFER_SIZE]) {
+    name[0] = '\0';
+    const CountedWideText& image = listed.imageName;
+    if (!image.buffer || image.length < sizeof(wchar_t)) return;
+    // A file's name has at most 255 letters: one more than a result holds is enough
+    // for a longer one to be cut with the mark.
+    int letters = static_cast<int>(image.length / sizeof(wchar_t));
+    if (letters > static_cast<int>(NAME_BUFFER_SIZE)) letters = NAME_BUFFER_SIZE;
+    char whole[IMAGE_PATH_SIZE];
+    const int length = WideCharToMultiByte(CP_ACP, 0, image.buffer, letters, whole,
+                                           IMAGE_PATH_SIZE - 1, nullptr, nullptr);
+    whole[length > 0 ? length : 0] = '\0';
+    CopyTextMarkingCut(name, NAME_BUFFER_SIZE, whole);
+}
+
+// Whether the process, open on the row's handle, is the one the list showed and has
+// not ended, from its creation and exit times in one request (the exit code where
+// they cannot be read). A process whose id has passed to another since the list was
+// taken has ended too.
+static bool HasListedProcessEnded(HANDLE process, EntryRecord& entry) {
+    uint64_t created = 0, exited = 0;
+    if (!ReadProcessTimes(process, created, exited)) return HasProcessEnded(process);
+    // A list without creation times takes the handle's.
+    if (entry.created == 0) entry.created = created;
+    return created != entry.created || exited != 0;
+}
+
+// Reads the entry of a snapshot from the list: the name, the working set, the
+// creation time and the threads from the list; on the row's own handle whether it is
+// still the process listed, its state and its image path, and the 64-bit counters
+// where a 32-bit build can have them. A process that refuses every access keeps the
+// list's answers.
+static void ReadListedEntry(const ListedProcess& listed, DWORD id) {
+    Current.created = static_cast<uint64_t>(listed.createTime.QuadPart);
+    // A process that the list shows without a thread has ended (a handle keeps it).
+    if (listed.threadCount == 0) {
+        Current.state = RunState::Ended;
+        return;
+    }
+    EntryHandle process(id);
+    HANDLE handle = process.get();
+    if (process.ended() || (handle && HasListedProcessEnded(handle, Current))) {
+        Current.state = RunState::Ended;
+        return;
+    }
+    ReadListedName(listed, Current.name);
+    TakeWorkingSet(listed.workingSetSize, Current);
+    Current.state = ReadPausedOrRunning(handle, id, IsPausedHere({id, Current.created}),
+                                        WalkListedThreads);
+    if (!handle) return;
+    ReadImageTexts(handle, Current);
+    if (Current.path[0] == '\0' && process.readsModules()) ReadModuleTexts(handle, Current);
+    ReadWideWorkingSet(handle, Current);
+}
+
+// Reads the entry of a snapshot from EnumProcesses, all of it on the row's handle:
+// the creation time first, then the state, psapi's name and path (the image path
+// where psapi names nothing), the working set; tool-help's process list names a
+// process that none of these does.
+static void ReadEnumeratedEntry(DWORD id) {
+    EntryHandle process(id);
+    HANDLE handle = process.get();
+    // A process that refuses every access still runs: its threads may say more.
+    const bool runs = handle || process.refused();
+    // First, so that a process that ends meanwhile, or whose id passes to another,
+    // cannot lend its texts to the identity read here.
+    if (handle) Current.created = HandleCreationTime(handle);
+    if (process.ended()) Current.state = RunState::Ended;
+    if (runs) {
+        Current.state =
+            ReadRunState(handle, id, IsPausedHere({id, Current.created}), WalkTableThreads);
+    }
+    if (Current.state == RunState::Ended) return;
+    if (handle) {
+        if (process.readsModules()) ReadModuleTexts(handle, Current);
+        if (Current.name[0] == '\0' || Current.path[0] == '\0') ReadImageTexts(handle, Current);
+        ReadWorkingSet(handle, Current);
+    }
+    // A process that runs but answers none of the name queries (the system's own,
+    // some protected ones) is named from tool-help's list.
+    if (Current.name[0] == '\0' && runs) ReadTableName(id, Current.name);
+}
+
+// Reads the entry at the cursor, unless it has been read already.
 static const EntryRecord& CurrentEntry() {
     if (Current.read) return Current;
     Current.read = true;
@@ -233,45 +365,20 @@ static const EntryRecord& CurrentEntry() {
         CopyText(Current.name, NAME_BUFFER_SIZE, "IDLE");
         return Current;
     }
-    EntryHandle process(id);
-    HANDLE handle = process.get();
-    // A process that refuses every access still runs: its threads may say more.
-    const bool runs = handle || process.refused();
-    // First, so that a process that ends meanwhile, or whose id passes to another,
-    // cannot lend its texts to the identity read here.
-    if (handle) Current.created = HandleCreationTime(handle);
-    if (process.ended()) Current.state = RunState::Ended;
-    if (runs) {
-        Current.state =
-            ReadRunState(handle, id, IsPausedHere({id, Current.created}), WalkTableThreads);
+    if (FromList) {
+        ReadListedEntry(*Listed, id);
+    } else {
+        ReadEnumeratedEntry(id);
     }
-    if (Current.state == RunState::Ended) return Current;
-    if (handle) {
-        if (process.readsModules()) {
-            // Only the first module, the executable, is asked for. A failed call
-            // leaves the module null, which the text functions take as the
-            // executable too.
-            HMODULE module = nullptr;
-            DWORD needed = 0;
-            if (ProcessApi.enumProcessModules) {
-                // The size is the bytes of one module handle, which is a pointer type.
-                // NOLINTNEXTLINE(bugprone-sizeof-expression)
-                ProcessApi.enumProcessModules(handle, &module, sizeof(module), &needed);
-            }
-            ReadModuleText(handle, module, ProcessApi.getModuleBaseNameA, Current.name);
-            ReadModuleText(handle, module, ProcessApi.getModuleFileNameExA, Current.path);
-        }
-        if (Current.name[0] == '\0' || Current.path[0] == '\0') ReadImageTexts(handle, Current);
-        ReadWorkingSet(handle, Current);
+    if (Current.state != RunState::Ended && TextEquals(Current.name, "?")) {
+        CopyText(Current.name, NAME_BUFFER_SIZE, "System");
     }
-    // A process that runs but answers none of the name queries (the system's own,
-    // some protected ones) is named from tool-help's list.
-    if (Current.name[0] == '\0' && runs) ReadTableName(id, Current.name);
-    if (TextEquals(Current.name, "?")) CopyText(Current.name, NAME_BUFFER_SIZE, "System");
     return Current;
 }
 
-int32_t SnapshotProcessIds() {
+// Today's snapshot where the list cannot be had: EnumProcesses into the process-id
+// buffer, grown until the whole list fits; the number of ids.
+static int32_t SnapshotIds() {
     DWORD bytes = 0;
     if (ProcessApi.enumProcesses && ProcessApi.processIdBuffer) {
         for (;;) {
@@ -289,24 +396,41 @@ int32_t SnapshotProcessIds() {
             }
         }
     }
-    SnapshotBytes = bytes;
+    return static_cast<int32_t>(bytes / sizeof(DWORD));
+}
+
+int32_t SnapshotProcessIds() {
     Cursor = 0;
+    Listed = nullptr;
     Current.read = false;
     ReleaseEntryTables();
-    return EntryCount();
+    SnapshotCount = TakeProcessList();
+    FromList = SnapshotCount > 0;
+    if (!FromList) SnapshotCount = SnapshotIds();
+    return SnapshotCount;
 }
 
 int32_t NextProcessEntry() {
     ++Cursor;
-    if (Cursor <= EntryCount()) {
+    if (Cursor <= SnapshotCount) {
+        if (FromList) Listed = Listed ? NextListedProcess(Listed) : FirstListedProcess();
         Current.read = false;
         return Cursor;
     }
     // Past the end the cursor rests on the last entry, whose answers stand; the
     // walk is over, and with it the need for tool-help's tables.
-    Cursor = EntryCount();
+    Cursor = SnapshotCount;
     ReleaseEntryTables();
     return 0;
+}
+
+void ReleaseSnapshot() {
+    SnapshotCount = Cursor = 0;
+    Listed = nullptr;
+    FromList = false;
+    Current.read = false;
+    ReleaseEntryTables();
+    ReleaseProcessList();
 }
 
 uint32_t EntryProcessId() {

@@ -54,13 +54,25 @@ HANDLE OpenProcessAtBest(uint32_t processId, DWORD access, bool* whole) {
     return nullptr;
 }
 
-uint64_t HandleCreationTime(HANDLE process) {
-    FILETIME created = {}, exited, kernel, user;
+static uint64_t TimeValue(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+bool ReadProcessTimes(HANDLE process, uint64_t& created, uint64_t& exited) {
+    FILETIME creation, exit, kernel, user;
     if (!ProcessApi.getProcessTimes ||
-        !ProcessApi.getProcessTimes(process, &created, &exited, &kernel, &user)) {
-        return 0;
+        !ProcessApi.getProcessTimes(process, &creation, &exit, &kernel, &user)) {
+        return false;
     }
-    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    created = TimeValue(creation);
+    exited = TimeValue(exit);
+    return true;
+}
+
+uint64_t HandleCreationTime(HANDLE process) {
+    uint64_t created = 0, exited = 0;
+    ReadProcessTimes(process, created, exited);
+    return created;
 }
 
 HANDLE HoldProcess(const ProcessIdentity& identity, DWORD access, bool* ended) {

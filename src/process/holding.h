@@ -19,8 +19,12 @@ constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000; // PROCESS_QUERY_LIMITED_INFORMAT
 // cannot be opened at all; GetLastError then tells why (ERROR_ACCESS_DENIED: it
 // runs but refuses; ERROR_INVALID_PARAMETER: its id names no process).
 HANDLE OpenProcessAtBest(uint32_t processId, DWORD access, bool* whole = nullptr);
-// The creation time (in 100 ns units since 1601) of a process already open with
-// any query access; 0 when it cannot be read.
+// The creation and exit times (in 100 ns units since 1601; the exit time 0 while it
+// runs) of a process already open with any query access, read in one request; false,
+// leaving both as they were, when they cannot be read.
+bool ReadProcessTimes(HANDLE process, uint64_t& created, uint64_t& exited);
+// The creation time of a process already open with any query access; 0 when it
+// cannot be read.
 uint64_t HandleCreationTime(HANDLE process);
 // Opens the process and keeps it open if it is the process of the identity (whose
 // creation time HandleCreationTime gave, not 0) and has not ended: while it is held,

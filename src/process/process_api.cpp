@@ -43,6 +43,7 @@ static const SlotBinding SLOTS[] = {
     {NTDLL, &ProcessApi.ntResumeProcess, "NtResumeProcess"},
     {NTDLL, &ProcessApi.ntGetNextThread, "NtGetNextThread"},
     {NTDLL, &ProcessApi.ntWow64QueryInformationProcess64, "NtWow64QueryInformationProcess64"},
+    {NTDLL, &ProcessApi.ntQuerySystemInformation, "NtQuerySystemInformation"},
 };
 
 // psapi.dll from the system folder only, so that a psapi.dll planted beside the

@@ -58,6 +58,8 @@ using NtGetNextThreadFn = LONG(WINAPI*)(HANDLE process, HANDLE thread, ACCESS_MA
                                         ULONG attributes, ULONG flags, HANDLE* next);
 using NtWow64QueryInformationProcess64Fn = LONG(WINAPI*)(HANDLE process, ULONG infoClass,
                                                          void* info, ULONG size, ULONG* returned);
+using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG infoClass, void* info, ULONG size,
+                                                 ULONG* returned);
 
 // NtQueryInformationProcess's class for a process's memory counters.
 constexpr ULONG VM_COUNTERS_CLASS = 3; // ProcessVmCounters
@@ -71,6 +73,53 @@ struct VmCounters64 {
     ULONGLONG workingSetSize;
     ULONGLONG rest[6]; // pool and page-file figures
 };
+
+// NtQuerySystemInformation's class for the list of every process with its threads,
+// and its answer when the buffer offered is too small for it.
+constexpr ULONG PROCESS_LIST_CLASS = 5; // SystemProcessInformation
+constexpr LONG STATUS_INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
+
+// A text as the system's native calls give it: its length in bytes, and its
+// characters, not terminated.
+struct CountedWideText {
+    USHORT length;
+    USHORT maximumLength;
+    wchar_t* buffer;
+};
+// One thread of a process in the system's process list.
+struct ListedThread {
+    LARGE_INTEGER kernelTime, userTime, createTime;
+    ULONG waitTime;
+    void* startAddress;
+    HANDLE processId, threadId;
+    LONG priority, basePriority;
+    ULONG contextSwitches, state, waitReason;
+};
+// One process in the system's process list, as the system lays it out for a caller
+// of this build's width: its threads (threadCount ListedThreads) follow it, and the
+// next process starts nextEntryOffset bytes after it (0: it is the last).
+struct ListedProcess {
+    ULONG nextEntryOffset;
+    ULONG threadCount;
+    LARGE_INTEGER workingSetPrivateSize;
+    ULONG hardFaultCount, threadCountHighWatermark;
+    ULONGLONG cycleTime;
+    LARGE_INTEGER createTime, userTime, kernelTime;
+    CountedWideText imageName; // its executable's base name; empty for the idle process
+    LONG basePriority;
+    HANDLE processId, parentProcessId;
+    ULONG handleCount, sessionId;
+    ULONG_PTR uniqueProcessKey;
+    SIZE_T peakVirtualSize, virtualSize;
+    ULONG pageFaultCount;
+    SIZE_T peakWorkingSetSize, workingSetSize;
+    SIZE_T quotaPeakPagedPool, quotaPagedPool, quotaPeakNonPagedPool, quotaNonPagedPool;
+    SIZE_T pagefileUsage, peakPagefileUsage, privatePageCount;
+    LARGE_INTEGER ioCounters[6];
+};
+static_assert(sizeof(ListedProcess) == (sizeof(void*) == 8 ? 256 : 184) &&
+                  sizeof(ListedThread) == (sizeof(void*) == 8 ? 80 : 64),
+              "the layouts that the system gives a caller of this width");
 
 // The binding table: psapi's slots, the process-id buffer with its size and the two
 // other buffers, then kernel32's slots, then ntdll's. Some slots have no caller (the device-driver
@@ -130,6 +179,9 @@ struct ProcessApiTable {
     // Only a 32-bit process on 64-bit Windows has this: it asks the system in its
     // 64-bit layouts, so that a 64-bit process's memory figures are not cut to 32 bits.
     NtWow64QueryInformationProcess64Fn ntWow64QueryInformationProcess64;
+    // Lists every process with its name, creation time, working set and threads in
+    // one call (PROCESS_LIST_CLASS; every version of Windows NT).
+    NtQuerySystemInformationFn ntQuerySystemInformation;
 };
 
 // All null until BindProcessApi runs.

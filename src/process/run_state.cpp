@@ -58,8 +58,13 @@ bool AllThreadsSuspended(HANDLE process, DWORD processId, ThreadIdWalk walkIds) 
 
 } // namespace
 
-RunState ReadRunState(HANDLE process, DWORD processId, bool pausedHere, ThreadIdWalk walkIds) {
-    if (process && HasProcessEnded(process)) return RunState::Ended;
+RunState ReadPausedOrRunning(HANDLE process, DWORD processId, bool pausedHere,
+                             ThreadIdWalk walkIds) {
     return pausedHere || AllThreadsSuspended(process, processId, walkIds) ? RunState::Paused
                                                                           : RunState::Running;
+}
+
+RunState ReadRunState(HANDLE process, DWORD processId, bool pausedHere, ThreadIdWalk walkIds) {
+    if (process && HasProcessEnded(process)) return RunState::Ended;
+    return ReadPausedOrRunning(process, processId, pausedHere, walkIds);
 }

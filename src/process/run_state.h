@@ -22,3 +22,6 @@ enum class RunState {
 // there is none) on the threads that walkIds names, opened by id.
 RunState ReadRunState(HANDLE process, DWORD processId, bool pausedHere,
                       ThreadIdWalk walkIds = WalkThreadsOf);
+// The same for a process that the caller knows not to have ended: Paused or Running.
+RunState ReadPausedOrRunning(HANDLE process, DWORD processId, bool pausedHere,
+                             ThreadIdWalk walkIds);

@@ -102,6 +102,26 @@ size_t WholeCharactersLength(const char* text, size_t length, unsigned codePage)
     return whole;
 }
 
+const char* PathLastPart(const char* path) {
+    return PathLastPart(path, GetACP());
+}
+
+const char* PathLastPart(const char* path, unsigned codePage) {
+    CPINFO info;
+    // In UTF-8 and the single-byte code pages no letter has a byte 0x5C but the backslash.
+    const bool doubleByte =
+        codePage != CP_UTF8 && GetCPInfo(codePage, &info) && info.MaxCharSize > 1;
+    const char* last = path;
+    for (const char* c = path; *c;) {
+        if (doubleByte && IsDBCSLeadByteEx(codePage, static_cast<BYTE>(*c)) && c[1]) {
+            c += 2;
+            continue;
+        }
+        if (*c++ == '\\') last = c;
+    }
+    return last;
+}
+
 size_t TextLength(const char* text, size_t limit) {
     size_t n = 0;
     if (text) {

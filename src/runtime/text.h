@@ -39,6 +39,14 @@ size_t WholeCharactersLength(const char* text, size_t length);
 // The same in the given code page.
 size_t WholeCharactersLength(const char* text, size_t length, unsigned codePage);
 
+// The last component of a path: what follows its last backslash, or the whole path
+// without one. The backslash is found on whole letters, walking from the start, in
+// the ANSI code page that the process runs with: in a double-byte code page a
+// letter's second byte can be 0x5C (in code page 932 the letter 表 is 95 5C).
+const char* PathLastPart(const char* path);
+// The same in the given code page.
+const char* PathLastPart(const char* path, unsigned codePage);
+
 // Length of text, but at most limit; 0 for a null text.
 size_t TextLength(const char* text, size_t limit);
 // Length of text; 0 for a null text.

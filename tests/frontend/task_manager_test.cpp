@@ -1180,9 +1180,9 @@ struct ListInput {
     bool alt;
 };
 std::optional<ListInput> InputDuringList;
-EnumProcessesFn RealEnumProcesses;
+NtQuerySystemInformationFn RealProcessList;
 int ListsRun = 0;
-BOOL WINAPI InputWhileListing(DWORD* ids, DWORD bytes, DWORD* written) {
+LONG WINAPI InputWhileListing(ULONG infoClass, void* info, ULONG size, ULONG* returned) {
     ++ListsRun;
     if (const std::optional<ListInput> input = std::exchange(InputDuringList, std::nullopt)) {
         for (POINT point : input->clicks)
@@ -1193,7 +1193,7 @@ BOOL WINAPI InputWhileListing(DWORD* ids, DWORD bytes, DWORD* written) {
         const UINT last = input->keys.empty() ? WM_LBUTTONUP : input->alt ? WM_SYSKEYUP : WM_KEYUP;
         WaitUntil([&] { return PeekMessageA(&queued, nullptr, last, last, PM_NOREMOVE); });
     }
-    return RealEnumProcesses(ids, bytes, written);
+    return RealProcessList(infoClass, info, size, returned);
 }
 
 // Main beside a window of the host's own on the same thread: an edit box, as a
@@ -1246,8 +1246,8 @@ TEST_F(TaskManagerWithFakes, InputMadeWhileListRunsIsDroppedOnlyWhereItWasAimed)
             InputDuringList->clicks = {window.RowPoint(row),
                                        ClientCenterOnScreen(window.button(BTN_PAUSE))};
         }
-        RealEnumProcesses = ProcessApi.enumProcesses;
-        ProcessApi.enumProcesses = InputWhileListing;
+        RealProcessList = ProcessApi.ntQuerySystemInformation;
+        ProcessApi.ntQuerySystemInformation = InputWhileListing;
         if (c.kept == TheTyping) {
             ASSERT_TRUE(BringToFront(HostEdit));
             // As a click whose command is still on its way when the user turns away.
@@ -1258,7 +1258,7 @@ TEST_F(TaskManagerWithFakes, InputMadeWhileListRunsIsDroppedOnlyWhereItWasAimed)
         } else {
             EXPECT_TRUE(window.ClickControl(window.button(BTN_LIST), ListTimeoutMs()));
         }
-        ProcessApi.enumProcesses = RealEnumProcesses;
+        ProcessApi.ntQuerySystemInformation = RealProcessList;
         if (c.kept == TheClose) {
             EXPECT_EQ(window.WaitMainReturn(), 1) << "the window did not close";
             continue;
@@ -1328,7 +1328,9 @@ TEST_F(TaskManagerWithFakes, ARowWithoutAnIdentityIsRefusedAtOnce) {
     CountingChild other;
     ASSERT_TRUE(other.Start(1));
     SavedProcessApi saved;
-    ProcessApi.enumProcesses = OnlyIdZero; // no creation time can be read for id 0
+    // No creation time can be read for id 0 (EnumProcesses', the list's way lacking).
+    ProcessApi.ntQuerySystemInformation = nullptr;
+    ProcessApi.enumProcesses = OnlyIdZero;
     ASSERT_TRUE(session.PressList());
     // Its Handle cell now names a live process, as a reused id would.
     session.SetCell(0, COL_HANDLE, std::to_string(other.id()));
@@ -1367,6 +1369,11 @@ BOOL WINAPI ListedIds(DWORD* ids, DWORD bytes, DWORD* written) {
     std::copy_n(ListedIdsGiven.begin(), count, ids);
     *written = static_cast<DWORD>(count * sizeof(DWORD));
     return TRUE;
+}
+// LIST takes its ids from ListedIds, by the way of a system without the process list.
+void UseListedIds() {
+    ProcessApi.ntQuerySystemInformation = nullptr;
+    ProcessApi.enumProcesses = ListedIds;
 }
 
 // The real process snapshot, counted.
@@ -1413,7 +1420,7 @@ TEST(TaskManagerList, MemoryOfTwoGibibytesOrMoreIsShownWhole) {
     ModuleScope module;
     SavedProcessApi saved;
     ListedIdsGiven = {GetCurrentProcessId()};
-    ProcessApi.enumProcesses = ListedIds;
+    UseListedIds();
     BuildMainWindow();
     struct Case {
         const char* name;
@@ -1450,7 +1457,7 @@ TEST(TaskManagerList, ProcessesThatEndedSinceTheSnapshotGetNoRow) {
     ASSERT_TRUE(gone.Start("idle_child.exe"));
     ASSERT_TRUE(gone.Forget());
     ListedIdsGiven = {ended.id(), GetCurrentProcessId(), gone.id()};
-    ProcessApi.enumProcesses = ListedIds;
+    UseListedIds();
     BuildMainWindow();
     ListProcesses();
     ASSERT_EQ(CountRows(LIST_PROCESSES), 1);
@@ -1461,7 +1468,7 @@ TEST(TaskManagerList, ProcessesThatEndedSinceTheSnapshotGetNoRow) {
 TEST(TaskManagerList, FileColumnGivesUpTheScrollBarsWidthOnlyWhileItShows) {
     ModuleScope module;
     SavedProcessApi saved;
-    ProcessApi.enumProcesses = ListedIds;
+    UseListedIds();
     BuildMainWindow();
     HWND list = ControlHandle(LIST_PROCESSES);
     RECT client;
@@ -1483,30 +1490,36 @@ TEST(TaskManagerList, FileColumnGivesUpTheScrollBarsWidthOnlyWhileItShows) {
     CloseAppWindow(WIN_MAIN);
 }
 
-TEST(TaskManagerList, ProcessesThatNothingElseNamesAreNamedByToolHelpOnce) {
+TEST(TaskManagerList, ProcessesThatNothingElseNamesAreNamedByTheListOrToolHelpOnce) {
     ModuleScope module;
-    SavedProcessApi saved;
-    // Neither psapi nor the image path names anything, as for the system's own processes.
-    ProcessApi.getModuleBaseNameA = nullptr;
-    ProcessApi.getModuleFileNameExA = nullptr;
-    ProcessApi.queryFullProcessImageNameA = nullptr;
-    ProcessApi.createToolhelp32Snapshot = CountedSnapshot;
-    ProcessSnapshots = 0;
-    BuildMainWindow();
-    std::map<DWORD, std::string> before = RunningProcesses();
-    ListProcesses();
-    std::map<DWORD, std::string> after = RunningProcesses();
+    // The system's list names every process; without it, tool-help's process list
+    // names those that nothing else does, taken once per LIST.
+    for (const bool withList : {true, false}) {
+        SCOPED_TRACE(withList ? "the system's list" : "EnumProcesses");
+        SavedProcessApi saved;
+        if (!withList) ProcessApi.ntQuerySystemInformation = nullptr;
+        // Neither psapi nor the image path names anything, as for the system's own processes.
+        ProcessApi.getModuleBaseNameA = nullptr;
+        ProcessApi.getModuleFileNameExA = nullptr;
+        ProcessApi.queryFullProcessImageNameA = nullptr;
+        ProcessApi.createToolhelp32Snapshot = CountedSnapshot;
+        ProcessSnapshots = 0;
+        BuildMainWindow();
+        std::map<DWORD, std::string> before = RunningProcesses();
+        ListProcesses();
+        std::map<DWORD, std::string> after = RunningProcesses();
 
-    int named = 0;
-    for (intptr_t r = 0, n = CountRows(LIST_PROCESSES); r < n; ++r) {
-        const DWORD id = static_cast<DWORD>(atol(GetCellText(LIST_PROCESSES, r, COL_HANDLE)));
-        if (!before.count(id) || !after.count(id)) continue; // started or ended meanwhile
-        SCOPED_TRACE(before[id]);
-        EXPECT_EQ(std::string(GetCellText(LIST_PROCESSES, r, COL_NAME)), before[id]);
-        EXPECT_STREQ(GetCellText(LIST_PROCESSES, r, COL_FILE), "");
-        ++named;
+        int named = 0;
+        for (intptr_t r = 0, n = CountRows(LIST_PROCESSES); r < n; ++r) {
+            const DWORD id = static_cast<DWORD>(atol(GetCellText(LIST_PROCESSES, r, COL_HANDLE)));
+            if (!before.count(id) || !after.count(id)) continue; // started or ended meanwhile
+            SCOPED_TRACE(before[id]);
+            EXPECT_EQ(std::string(GetCellText(LIST_PROCESSES, r, COL_NAME)), before[id]);
+            EXPECT_STREQ(GetCellText(LIST_PROCESSES, r, COL_FILE), "");
+            ++named;
+        }
+        EXPECT_GT(named, 3);
+        EXPECT_EQ(ProcessSnapshots, withList ? 0 : 1) << "process snapshots in one LIST";
+        CloseAppWindow(WIN_MAIN);
     }
-    EXPECT_GT(named, 3);
-    EXPECT_EQ(ProcessSnapshots, 1) << "one process snapshot per LIST";
-    CloseAppWindow(WIN_MAIN);
 }

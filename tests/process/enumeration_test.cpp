@@ -272,10 +272,13 @@ void FakeSnapshot(std::vector<DWORD> ids) {
 } // namespace
 
 // The module started and the binding table saved, with every fake reset: a test
-// puts the fakes it needs into the slots, and all of it is undone after it.
+// puts the fakes it needs into the slots, and all of it is undone after it. The
+// system's process list is emptied: these are the ways of EnumProcesses and psapi,
+// which a system without that list takes.
 class EnumerationFakes : public ::testing::Test {
   protected:
     void SetUp() override {
+        ProcessApi.ntQuerySystemInformation = nullptr;
         FakeIds.clear();
         FakeResult = TRUE;
         FakeExtraBytes = 0;
