@@ -4,6 +4,7 @@
 
 #include <aclapi.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "runtime/scratch.h"
 #include "support/child_process.h"
 #include "support/process_api_helpers.h"
+#include "support/start_beside.h"
 #include "support/test_module.h"
 #include "support/wait.h"
 
@@ -215,6 +217,93 @@ TEST_F(Enumeration, ProcessThatRefusesModuleAccessIsReadWithLimitedAccess) {
     });
 }
 
+// The system's list gives the rows that EnumProcesses gives, on real processes of
+// each kind: the same names, paths and states, and working sets that agree with the
+// system's, read before the snapshot and at the row; only a process that cannot be
+// opened now shows the list's working set instead of 0. One child ends while each
+// snapshot is walked. (KELVOR_LARGE_CHILD=1 adds, in a 64-bit build, a child with
+// 4.5 GiB in its working set: touching it takes half a minute or more under Wine.)
+TEST_F(Enumeration, TheSystemListGivesTheRowsThatEnumProcessesGives) {
+    struct Case {
+        const char* name;
+        const char* program;
+        const char* arguments;
+        bool sealed; // its process object grants nobody anything
+    };
+    std::vector<Case> cases = {{"idle", "idle_child.exe", "", false},
+                               {"sealed", "idle_child.exe", "", true}};
+    if (SystemRuns32BitPrograms()) cases.push_back({"32-bit", "idle_child32.exe", "", false});
+    if (SystemIs64Bit()) cases.push_back({"64-bit", "idle_child64.exe", "", false});
+    const bool large =
+        sizeof(void*) == 8 && GetEnvironmentVariableA("KELVOR_LARGE_CHILD", nullptr, 0);
+    if (large) cases.push_back({"4.5 GiB", "idle_child64.exe", "4608", false});
+    std::vector<ChildProcess> children(cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        ASSERT_TRUE(children[i].Start(cases[i].program, cases[i].arguments)) << cases[i].name;
+        if (!cases[i].sealed) continue;
+        EXPLICIT_ACCESS_A grant = {};
+        grant.grfAccessPermissions = SYNCHRONIZE;
+        grant.grfAccessMode = SET_ACCESS;
+        BuildTrusteeWithNameA(&grant.Trustee, const_cast<char*>("EVERYONE"));
+        PACL acl = nullptr;
+        ASSERT_EQ(SetEntriesInAclA(1, &grant, nullptr, &acl), DWORD(ERROR_SUCCESS));
+        SetSecurityInfo(children[i].handle(), SE_KERNEL_OBJECT,
+                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, acl, nullptr);
+        LocalFree(acl);
+    }
+    if (large) {
+        ASSERT_TRUE(WaitUntil(
+            [&] { return SystemWorkingSet(children.back().handle()) >= (SIZE_T(4608) << 20); },
+            120000));
+    }
+    struct Row {
+        std::string name, path;
+        uint64_t workingSet;
+        RunState state;
+        SIZE_T low, high; // the system's figure before the snapshot and at the row
+    };
+    std::map<DWORD, Row> rows[2];
+    for (int way = 0; way < 2; ++way) {
+        SavedProcessApi saved;
+        if (way == 1) ProcessApi.ntQuerySystemInformation = nullptr;
+        ChildProcess ending;
+        ASSERT_TRUE(ending.Start("idle_child.exe"));
+        std::map<DWORD, SIZE_T> before;
+        for (ChildProcess& child : children)
+            before[child.id()] = SystemWorkingSet(child.handle());
+        ASSERT_GT(SnapshotProcessIds(), 0);
+        while (NextProcessEntry()) {
+            const DWORD id = EntryProcessId();
+            if (id == ending.id()) ending.End();
+            const auto child = std::find_if(children.begin(), children.end(),
+                                            [&](const ChildProcess& c) { return c.id() == id; });
+            const SIZE_T now = child == children.end() ? 0 : SystemWorkingSet(child->handle());
+            const RunState state = EntryRunState();
+            rows[way][id] = {Name(),
+                             Path(),
+                             EntryWorkingSet(),
+                             state,
+                             std::min(before[id], now),
+                             std::max(before[id], now)};
+        }
+        EXPECT_EQ(rows[way][ending.id()].state, RunState::Ended) << "the child that ended";
+    }
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const Row& listed = rows[0][children[i].id()];
+        const Row& enumerated = rows[1][children[i].id()];
+        EXPECT_EQ(listed.name, enumerated.name);
+        EXPECT_EQ(listed.path, enumerated.path);
+        EXPECT_EQ(listed.state, RunState::Running);
+        EXPECT_EQ(enumerated.state, RunState::Running);
+        EXPECT_GE(listed.workingSet, listed.low);
+        EXPECT_LE(listed.workingSet, listed.high);
+        EXPECT_GE(enumerated.workingSet, cases[i].sealed ? 0 : enumerated.low);
+        EXPECT_LE(enumerated.workingSet, cases[i].sealed ? 0 : enumerated.high);
+    }
+}
+
 // Test functions for the binding table's slots, for what a real system cannot
 // be made to do on demand.
 namespace {
@@ -259,6 +348,54 @@ BOOL WINAPI FakeImageName(HANDLE, DWORD, LPSTR name, DWORD* size) {
     memcpy(name, FakeImagePath, length + 1);
     *size = length;
     return TRUE;
+}
+
+// A process as the fake system list shows it.
+struct FakeListed {
+    DWORD id;
+    uint64_t created;
+    const wchar_t* image;
+    SIZE_T workingSet;
+    std::vector<DWORD> threads;
+};
+// The list that the fake NtQuerySystemInformation gives, laid out as the system lays
+// it out; how many of its calls answer "too small" first, and how many were made.
+std::vector<BYTE> FakeListBytes;
+int FakeTooSmall = 0;
+int FakeListCalls = 0;
+void FakeList(const std::vector<FakeListed>& processes) {
+    FakeListBytes.clear();
+    size_t last = 0;
+    for (const FakeListed& p : processes) {
+        last = FakeListBytes.size();
+        FakeListBytes.resize(last + sizeof(ListedProcess) +
+                             p.threads.size() * sizeof(ListedThread));
+        auto* listed = reinterpret_cast<ListedProcess*>(FakeListBytes.data() + last);
+        listed->nextEntryOffset = static_cast<ULONG>(FakeListBytes.size() - last);
+        listed->threadCount = static_cast<ULONG>(p.threads.size());
+        listed->createTime.QuadPart = static_cast<LONGLONG>(p.created);
+        listed->imageName.length = static_cast<USHORT>(wcslen(p.image) * sizeof(wchar_t));
+        listed->imageName.buffer = const_cast<wchar_t*>(p.image);
+        listed->processId = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(p.id));
+        listed->workingSetSize = p.workingSet;
+        auto* threads = reinterpret_cast<ListedThread*>(listed + 1);
+        for (size_t t = 0; t < p.threads.size(); ++t) {
+            threads[t].processId = listed->processId;
+            threads[t].threadId = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(p.threads[t]));
+        }
+    }
+    reinterpret_cast<ListedProcess*>(FakeListBytes.data() + last)->nextEntryOffset = 0;
+}
+LONG WINAPI FakeProcessList(ULONG infoClass, void* info, ULONG size, ULONG* returned) {
+    ++FakeListCalls;
+    if (infoClass != PROCESS_LIST_CLASS) return LONG(0xC0000003);
+    *returned = static_cast<ULONG>(FakeListBytes.size());
+    if (FakeTooSmall > 0 || size < FakeListBytes.size()) {
+        if (FakeTooSmall > 0) --FakeTooSmall;
+        return STATUS_INFO_LENGTH_MISMATCH;
+    }
+    memcpy(info, FakeListBytes.data(), FakeListBytes.size());
+    return 0;
 }
 
 // Installs the fake enumeration with the given ids.
@@ -495,4 +632,90 @@ TEST_F(EnumerationFakes, WherePsapiNamesNothingTheImagePathDoes) {
     FakeLength = 9;
     ReadAgain();
     EXPECT_EQ(Name(), "psapi.exe");
+}
+
+// What the system's list answers is taken from it, what it cannot say is checked on
+// the row's own handle; each case is an entry of a fake list, which a real system
+// cannot be made to give: the idle process and the system's own (Wine lists
+// neither), a process without a thread, an id that has passed to a newer process.
+TEST_F(EnumerationFakes, TheSystemListsAnswersAndTheRowsChecks) {
+    ChildProcess sealed;
+    ASSERT_TRUE(sealed.Start("idle_child.exe"));
+    // Its process object grants nobody anything, as the system's own processes.
+    EXPLICIT_ACCESS_A grant = {};
+    grant.grfAccessPermissions = SYNCHRONIZE;
+    grant.grfAccessMode = SET_ACCESS;
+    BuildTrusteeWithNameA(&grant.Trustee, const_cast<char*>("EVERYONE"));
+    PACL acl = nullptr;
+    ASSERT_EQ(SetEntriesInAclA(1, &grant, nullptr, &acl), static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(SetSecurityInfo(sealed.handle(), SE_KERNEL_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, acl, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalFree(acl);
+    const DWORD self = GetCurrentProcessId();
+    const uint64_t selfCreated = HandleCreationTime(GetCurrentProcess());
+    const std::vector<DWORD> selfThreads = ThreadIdsOf(self);
+    char ownPath[MAX_PATH];
+    GetModuleFileNameA(nullptr, ownPath, MAX_PATH);
+    struct Case {
+        const char* name;
+        FakeListed listed;
+        RunState state;
+        const char *shown, *path; // path null: this program's own
+    } cases[] = {
+        {"the idle process", {0, 0, L"", 0, {}}, RunState::Running, "IDLE", ""},
+        // Beyond 2 GiB (on a 64-bit build beyond 4 GiB) and shown whole.
+        {"a process named by the list",
+         {self, selfCreated, L"listed.exe",
+          SIZE_T(sizeof(SIZE_T) == 8 ? 6000000000ull : 3000000000u), selfThreads},
+         RunState::Running,
+         "listed.exe",
+         nullptr},
+        // The most a 32-bit caller's figure holds, marked as capped.
+        {"the system's own, which grants nothing",
+         {sealed.id(), HandleCreationTime(sealed.handle()), L"System", SIZE_T(-1),
+          ThreadIdsOf(sealed.id())},
+         RunState::Running,
+         "System",
+         ""},
+        {"a process without a thread",
+         {self, selfCreated, L"x.exe", 1, {}},
+         RunState::Ended,
+         "",
+         ""},
+        {"its id now names a newer process",
+         {self, selfCreated - 1, L"x.exe", 1, selfThreads},
+         RunState::Ended,
+         "",
+         ""},
+    };
+    std::vector<FakeListed> processes;
+    for (const Case& c : cases)
+        processes.push_back(c.listed);
+    FakeList(processes);
+    FakeTooSmall = 2;
+    FakeListCalls = 0;
+    ProcessApi.ntQuerySystemInformation = FakeProcessList;
+    // The list's own figure, as on a system without the 64-bit counters.
+    ProcessApi.ntWow64QueryInformationProcess64 = nullptr;
+    ASSERT_EQ(SnapshotProcessIds(), 5);
+    EXPECT_EQ(FakeListCalls, 3) << "the buffer grown while the call says it is too small";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(NextProcessEntry(), 0);
+        EXPECT_EQ(EntryProcessId(), c.listed.id);
+        EXPECT_EQ(EntryRunState(), c.state);
+        if (c.state == RunState::Ended) continue;
+        EXPECT_EQ(Name(), c.shown);
+        if (c.path) {
+            EXPECT_EQ(Path(), c.path);
+        } else {
+            EXPECT_EQ(lstrcmpiA(Path().c_str(), ownPath), 0) << Path();
+        }
+        EXPECT_EQ(EntryWorkingSet(), c.listed.workingSet);
+        EXPECT_EQ(EntryWorkingSetCapped(), c.listed.workingSet == SIZE_T(-1));
+        EXPECT_EQ(EntryCreationTime(), c.listed.created);
+    }
+    EXPECT_EQ(NextProcessEntry(), 0);
 }
