@@ -90,18 +90,20 @@ TEST_F(FocusCycling, DisablingTheFocusedControlPassesTheFocusOn) {
 // Whatever took the focus from the window, the control that had it last has it
 // again when the window gets it back (the first candidate if that one was disabled
 // meanwhile), and Tab moves on from there. Under Wine a minimized window stays
-// active, and when restored takes the focus before it is told that it is active.
+// active, and when restored takes the focus before it is told that it is active;
+// an active window given the focus itself is told nothing else either.
 TEST_F(FocusCycling, TheFocusComesBackWhenTheWindowIsActiveAgain) {
     ASSERT_TRUE(OpenAppWindow(2, 300, 300, 100, 100, 0, "other"));
     ASSERT_TRUE(BringToFront(window));
-    enum Away { OtherWindow, Minimized, DisabledMeanwhile };
+    enum Away { OtherWindow, Minimized, FocusedItself, DisabledMeanwhile };
     struct Case {
         Away away;
         intptr_t focused, back, afterTab;
     } cases[] = {
         {OtherWindow, 3, 3, 6},
         {Minimized, 6, 6, 1}, // the focus moved on since the window was inactive
-        {DisabledMeanwhile, 3, 1, 6},
+        {FocusedItself, 3, 3, 6},
+        {DisabledMeanwhile, 3, 1, 6}, // (3 stays disabled)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.away);
@@ -115,6 +117,9 @@ TEST_F(FocusCycling, TheFocusComesBackWhenTheWindowIsActiveAgain) {
             ASSERT_TRUE(
                 WaitUntil([&] { return IsIconic(window) != FALSE; }, 3000, Meanwhile::PumpEvents));
             PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0); // as a task bar does
+        } else if (c.away == FocusedItself) {
+            SetFocus(nullptr); // taken away to nowhere, the window still active
+            SetFocus(window);
         } else {
             ASSERT_TRUE(BringToFront(AppWindowHandle(2)));
             if (c.away == DisabledMeanwhile) DisableControl(3, 1);
