@@ -9,6 +9,7 @@
 #include "toolkit/app_window.h"
 #include "toolkit/button.h"
 #include "toolkit/controls.h"
+#include "toolkit/focus.h"
 
 namespace {
 
@@ -85,6 +86,20 @@ TEST_F(FocusCycling, DisablingTheFocusedControlPassesTheFocusOn) {
     EXPECT_EQ(GetFocus(), ControlHandle(1));
     DisableControl(1, 1); // none left: the window keeps the keys
     EXPECT_EQ(GetFocus(), window);
+}
+
+// Controls made after their window was activated: the active window gives the first
+// candidate the focus; an inactive one is not activated for it (it hands the focus
+// on once activated, as the table below shows).
+TEST_F(FocusCycling, TheFirstControlGetsTheFocusOnlyInTheActiveWindow) {
+    FocusFirstControl(window);
+    EXPECT_EQ(GetFocus(), ControlHandle(1));
+    ASSERT_TRUE(OpenAppWindow(2, 300, 300, 100, 100, 0, "other"));
+    HWND other = AppWindowHandle(2);
+    ASSERT_TRUE(BringToFront(other));
+    FocusFirstControl(window);
+    EXPECT_EQ(GetActiveWindow(), other);
+    CloseAppWindow(2);
 }
 
 // Whatever took the focus from the window, the control that had it last has it
