@@ -13,6 +13,7 @@
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
 #include "toolkit/event_pump.h"
+#include "toolkit/focus.h"
 #include "toolkit/message_box.h"
 #include "toolkit/report_list.h"
 
@@ -356,6 +357,9 @@ static int RunTaskManager() {
     // Without its window the loop could never see the close event.
     if (!AppWindowHandle(WIN_MAIN)) return 0;
     DisableCommandButtons();
+    // The window was activated before its controls existed: the focus goes to the
+    // first enabled one (the list) as when the window gets it back.
+    FocusFirstControl(AppWindowHandle(WIN_MAIN));
     SessionEndHandler = EndForSession;
 
     int32_t event = 0;

@@ -114,6 +114,21 @@ LRESULT KeepFocus(HWND window, UINT message, WPARAM wParam) {
     return HandFocusOn(window, record->focus) ? 0 : NOT_HANDLED;
 }
 
+static BOOL CALLBACK FindFirstCandidate(HWND window, LPARAM found) {
+    if (!IsFocusCandidate(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void FocusFirstControl(HWND window) {
+    WindowRecord* record = WindowRecordOf(window);
+    if (!record) return;
+    HWND first = nullptr;
+    EnumChildWindows(window, FindFirstCandidate, reinterpret_cast<LPARAM>(&first));
+    record->focus = first;
+    if (first && GetActiveWindow() == window) SetFocus(first);
+}
+
 void PassFocusOn(HWND control) {
     HWND focus = GetFocus();
     if (!focus || (focus != control && !IsChild(control, focus))) return;

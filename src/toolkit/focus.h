@@ -33,6 +33,12 @@ void NoteFocus(HWND control);
 // control focused already or that takes the focus from one of its own controls
 // (the last candidate disabled), or when no candidate is left.
 LRESULT KeepFocus(HWND window, UINT message, WPARAM wParam);
+// For a window whose controls were made after it was activated (the system then
+// left the focus on the window itself): notes its first candidate as the control to
+// hand the focus to, and gives it the focus if the window is the active one. An
+// inactive window only notes it: SetFocus would activate the window, taking
+// activation from whichever window the user is in.
+void FocusFirstControl(HWND window);
 // Before control is disabled: if it (or a window inside it) has the focus, moves
 // the focus to the next candidate, or to the top-level window when there is none.
 // A disabled window cannot keep the focus, and the system would leave it nowhere.

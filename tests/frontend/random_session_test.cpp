@@ -164,8 +164,10 @@ class RandomSession : public ::testing::TestWithParam<Way> {
         module.reset();
     }
 
-    // A new window: the real DLL's, or the linked Main's for the walks.
+    // A new window: the real DLL's, or the linked Main's for the walks. It opens
+    // active, with the focus on the list, its first enabled control.
     bool StartWindow() {
+        focus = LIST_PROCESSES;
         session = std::make_unique<TaskManagerSession>();
         return module ? session->StartLinked(Main) : session->Start();
     }

@@ -491,6 +491,9 @@ HWND FocusOf(DWORD threadId) {
 }
 
 TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
+    HWND list = session.list(), listButton = session.button(BTN_LIST);
+    // The window opened active, with the focus on its first enabled control.
+    EXPECT_EQ(FocusOf(session.mainThreadId()), list);
     // Activate the window with a click on its caption.
     RECT rect;
     GetWindowRect(session.window(), &rect);
@@ -498,15 +501,14 @@ TEST_F(TaskManager, TabMovesBetweenTheListAndListButtonOnly) {
              rect.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
     ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == session.window(); }));
     session.WaitIdle();
-    HWND list = session.list(), listButton = session.button(BTN_LIST);
     // PAUSE, RESUME and KILL are disabled at start: only the list and LIST take the focus.
-    HWND expected[] = {list, listButton, list, listButton};
+    HWND expected[] = {listButton, list, listButton, list};
     for (HWND next : expected) {
         TapKey(VK_TAB);
         EXPECT_TRUE(WaitUntil([&] { return FocusOf(session.mainThreadId()) == next; }));
     }
     TapKey(VK_TAB, true);
-    EXPECT_TRUE(WaitUntil([&] { return FocusOf(session.mainThreadId()) == list; }));
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(session.mainThreadId()) == listButton; }));
 }
 
 // A keyboard user keeps their place: a command's button that its own Space

@@ -9,6 +9,7 @@
 #include "toolkit/app_window.h"
 #include "toolkit/button.h"
 #include "toolkit/controls.h"
+#include "toolkit/focus.h"
 
 namespace {
 
@@ -87,21 +88,37 @@ TEST_F(FocusCycling, DisablingTheFocusedControlPassesTheFocusOn) {
     EXPECT_EQ(GetFocus(), window);
 }
 
+// Controls made after their window was activated: the active window gives the first
+// candidate the focus; an inactive one is not activated for it (it hands the focus
+// on once activated, as the table below shows).
+TEST_F(FocusCycling, TheFirstControlGetsTheFocusOnlyInTheActiveWindow) {
+    FocusFirstControl(window);
+    EXPECT_EQ(GetFocus(), ControlHandle(1));
+    ASSERT_TRUE(OpenAppWindow(2, 300, 300, 100, 100, 0, "other"));
+    HWND other = AppWindowHandle(2);
+    ASSERT_TRUE(BringToFront(other));
+    FocusFirstControl(window);
+    EXPECT_EQ(GetActiveWindow(), other);
+    CloseAppWindow(2);
+}
+
 // Whatever took the focus from the window, the control that had it last has it
 // again when the window gets it back (the first candidate if that one was disabled
 // meanwhile), and Tab moves on from there. Under Wine a minimized window stays
-// active, and when restored takes the focus before it is told that it is active.
+// active, and when restored takes the focus before it is told that it is active;
+// an active window given the focus itself is told nothing else either.
 TEST_F(FocusCycling, TheFocusComesBackWhenTheWindowIsActiveAgain) {
     ASSERT_TRUE(OpenAppWindow(2, 300, 300, 100, 100, 0, "other"));
     ASSERT_TRUE(BringToFront(window));
-    enum Away { OtherWindow, Minimized, DisabledMeanwhile };
+    enum Away { OtherWindow, Minimized, FocusedItself, DisabledMeanwhile };
     struct Case {
         Away away;
         intptr_t focused, back, afterTab;
     } cases[] = {
         {OtherWindow, 3, 3, 6},
         {Minimized, 6, 6, 1}, // the focus moved on since the window was inactive
-        {DisabledMeanwhile, 3, 1, 6},
+        {FocusedItself, 3, 3, 6},
+        {DisabledMeanwhile, 3, 1, 6}, // (3 stays disabled)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.away);
@@ -115,6 +132,9 @@ TEST_F(FocusCycling, TheFocusComesBackWhenTheWindowIsActiveAgain) {
             ASSERT_TRUE(
                 WaitUntil([&] { return IsIconic(window) != FALSE; }, 3000, Meanwhile::PumpEvents));
             PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0); // as a task bar does
+        } else if (c.away == FocusedItself) {
+            SetFocus(nullptr); // taken away to nowhere, the window still active
+            SetFocus(window);
         } else {
             ASSERT_TRUE(BringToFront(AppWindowHandle(2)));
             if (c.away == DisabledMeanwhile) DisableControl(3, 1);
