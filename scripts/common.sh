@@ -11,8 +11,8 @@
 KELVOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Sets KELVOR_BUILD, WINEARCH, WINEPREFIX and friends from the two switches
-# (defaults: the 32-bit build in a 64-bit prefix); returns 2, saying why, on a
-# value or a pair it does not know.
+# (defaults: the 32-bit build in a 64-bit prefix), and a UTF-8 locale where the one
+# in effect is not; returns 2, saying why, on a value or a pair it does not know.
 kelvor_settings() {
     KELVOR_OUT=${KELVOR_OUT:-$KELVOR_ROOT/build}
     KELVOR_BITS_GIVEN=${KELVOR_BITS_GIVEN:-${KELVOR_BITS:+1}}
@@ -35,6 +35,11 @@ kelvor_settings() {
     export WINEARCH=$KELVOR_WINEARCH
     export WINEPREFIX=${WINEPREFIX:-$KELVOR_OUT/wine-$KELVOR_WINEARCH}
     export WINEDEBUG=${WINEDEBUG:--all}
+    # Wine turns Windows file names into Unix ones through the locale's character
+    # set: outside UTF-8 a name with letters beyond ASCII cannot be made. The set in
+    # effect is asked for, not read from the variables: under C or POSIX, or with a
+    # LANG that names a locale not installed, it is ASCII. Debian always has C.UTF-8.
+    if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then export LC_ALL=C.UTF-8; fi
     KELVOR_XVFB_PID=
     KELVOR_STARTED_SERVER=
 }

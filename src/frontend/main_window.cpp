@@ -19,14 +19,25 @@ constexpr uint32_t LIST_FLAGS = LIST_GRIDLINES | LIST_FULLROWSELECT;
 // The list's columns, indexed by COL_*: title and width. The list is created with
 // the first; each further one is appended after it.
 struct Column {
+    intptr_t number; // its COL_ number, which is its place in COLUMNS
     const char* title;
     int width;
 };
 constexpr Column COLUMNS[] = {
-    {"Name", 120}, {"Handle", 80}, {"File", FILE_COLUMN_WIDTH}, {"Memory", 80}, {"Status", 50},
+    {COL_NAME, "Name", 120},    {COL_HANDLE, "Handle", 80}, {COL_FILE, "File", FILE_COLUMN_WIDTH},
+    {COL_MEMORY, "Memory", 80}, {COL_STATUS, "Status", 50},
 };
 constexpr intptr_t COLUMN_COUNT = sizeof COLUMNS / sizeof COLUMNS[0];
-static_assert(COL_NAME == 0 && COL_STATUS < COLUMN_COUNT, "a row for every column");
+
+// True when each entry stands at its own number.
+constexpr bool EachColumnAtItsNumber() {
+    for (intptr_t i = 0; i < COLUMN_COUNT; ++i) {
+        if (COLUMNS[i].number != i) return false;
+    }
+    return true;
+}
+static_assert(EachColumnAtItsNumber() && COLUMN_COUNT == COL_STATUS + 1,
+              "COLUMNS holds the columns in the order of their numbers, from 0 to COL_STATUS");
 
 constexpr int BUTTON_X = 505;
 constexpr int BUTTON_WIDTH = 80;

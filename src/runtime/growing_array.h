@@ -10,7 +10,11 @@
 // moves to a block twice as large (FIRST entries at first), zero-filled beyond the
 // entries. Emptied by setting count to 0, it keeps its block for the next entries.
 // The arrays are module-global and outlive a restart of the module, its heaps do
-// not: a block that went with an earlier heap is forgotten, never freed or written.
+// not. An array that still holds a block when the heaps go points into a destroyed
+// heap: EntryAt and a loop up to count would read it and a removal write it, until
+// the next AppendRoom (or Append) or FreeArray drops it, neither freeing nor writing
+// it. So each owner empties its array before ModuleDetach destroys the heaps, or
+// zeroes it then.
 template <class Entry, intptr_t FIRST> struct GrowingArray {
     Entry* entries;
     intptr_t count;

@@ -22,7 +22,8 @@ extern HANDLE ListHeap;
 extern unsigned HeapGeneration;
 
 // A block (null for none yet) resized to bytes in the heap, zero-filled beyond its
-// old end: how every array of the module grows (GrowingArray, the object tables).
+// old end: how GrowingArray and the object tables grow. (The process-id buffer, a
+// GlobalAlloc block of the process layer's binding table, grows by its own doubling.)
 // The new address, or null, leaving the block as it was, when the heap is missing
 // or has no room.
 void* GrowHeapBlock(HANDLE heap, void* block, SIZE_T bytes);

@@ -74,6 +74,13 @@ size_t CopyTextMarkingCut(char* out, size_t size, const char* text) {
     return kept + CopyText(out + kept, size - kept, CUT_MARK);
 }
 
+// True for a double-byte code page (Japanese, Chinese, Korean); false for UTF-8,
+// whose letters hold no byte below 0x80 past their first, and a single-byte one.
+static bool IsDoubleByte(unsigned codePage) {
+    CPINFO info;
+    return codePage != CP_UTF8 && GetCPInfo(codePage, &info) && info.MaxCharSize > 1;
+}
+
 size_t WholeCharactersLength(const char* text, size_t length) {
     return WholeCharactersLength(text, length, GetACP());
 }
@@ -89,10 +96,9 @@ size_t WholeCharactersLength(const char* text, size_t length, unsigned codePage)
         const size_t letter = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
         return length - lead < letter ? lead : length;
     }
-    CPINFO info;
-    if (!GetCPInfo(codePage, &info) || info.MaxCharSize == 1) return length;
     // A double-byte code page: a trail byte can look like a lead byte or a plain
     // letter, so the letters are counted from the start.
+    if (!IsDoubleByte(codePage)) return length;
     size_t whole = 0;
     while (whole < length) {
         const size_t letter = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[whole])) ? 2 : 1;
@@ -107,17 +113,14 @@ const char* PathLastPart(const char* path) {
 }
 
 const char* PathLastPart(const char* path, unsigned codePage) {
-    CPINFO info;
-    // In UTF-8 and the single-byte code pages no letter has a byte 0x5C but the backslash.
-    const bool doubleByte =
-        codePage != CP_UTF8 && GetCPInfo(codePage, &info) && info.MaxCharSize > 1;
+    const bool doubleByte = IsDoubleByte(codePage);
     const char* last = path;
-    for (const char* c = path; *c;) {
-        if (doubleByte && IsDBCSLeadByteEx(codePage, static_cast<BYTE>(*c)) && c[1]) {
-            c += 2;
-            continue;
+    for (const char* c = path; *c; ++c) {
+        if (*c == '\\') {
+            last = c + 1;
+        } else if (doubleByte && c[1] && IsDBCSLeadByteEx(codePage, static_cast<BYTE>(*c))) {
+            ++c; // its trail byte, whatever it looks like
         }
-        if (*c++ == '\\') last = c;
     }
     return last;
 }

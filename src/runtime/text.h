@@ -38,11 +38,10 @@ size_t CopyTextMarkingCut(char* out, size_t size, const char* text);
 size_t WholeCharactersLength(const char* text, size_t length);
 // The same in the given code page.
 size_t WholeCharactersLength(const char* text, size_t length, unsigned codePage);
-
-// The last component of a path: what follows its last backslash, or the whole path
-// without one. The backslash is found on whole letters, walking from the start, in
-// the ANSI code page that the process runs with: in a double-byte code page a
-// letter's second byte can be 0x5C (in code page 932 the letter 表 is 95 5C).
+// The last component of a path in the ANSI code page: what follows its last
+// backslash, or the whole path. The path is read by whole letters from its start,
+// since in a double-byte code page a letter's trail byte can be 0x5C, the
+// backslash's byte. Points into path.
 const char* PathLastPart(const char* path);
 // The same in the given code page.
 const char* PathLastPart(const char* path, unsigned codePage);

@@ -4,7 +4,6 @@
 #include "lifecycle/module.h"
 #include "process/actions.h"
 #include "process/holding.h"
-#include "runtime/growing_array.h"
 #include "runtime/module_state.h"
 #include "support/child_process.h"
 #include "support/test_module.h"
@@ -126,23 +125,3 @@ TEST(ModuleShutdown, UnloadingResumesWhatTheWindowLeftPaused) {
     EXPECT_TRUE(EveryThreadSuspended(child.id(), 0));
     EXPECT_TRUE(child.AllCount());
 }
-
-namespace {
-
-TEST(GrowingArrayTest, FillsEachBlockToItsEndAndNoFurther) {
-    ModuleScope module;
-    // Past the first block's end and the second's: each entry the last of its block,
-    // and the one after, written into the block that holds it.
-    GrowingArray<uint64_t, 4> numbers = {};
-    for (uint64_t n = 1; n <= 17; ++n) {
-        ASSERT_NE(Append(numbers, ~n), nullptr);
-        ASSERT_TRUE(HeapValidate(MainHeap, 0, nullptr)) << "after entry " << n;
-    }
-    EXPECT_EQ(numbers.count, 17);
-    EXPECT_EQ(numbers.capacity, 32);
-    for (intptr_t i = 0; i < numbers.count; ++i)
-        EXPECT_EQ(numbers.entries[i], ~uint64_t(i + 1));
-    FreeArray(numbers);
-}
-
-} // namespace

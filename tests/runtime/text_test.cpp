@@ -100,3 +100,26 @@ TEST(WholeCharactersLength, CutsBeforeALetterThatDoesNotFitInAnyCodePage) {
             << "code page " << c.codePage << ", " << c.length << " bytes of " << c.text;
     }
 }
+
+TEST(PathLastPart, TakesTheLastBackslashThatIsNoTrailByte) {
+    struct Case {
+        unsigned codePage;
+        const char* path;
+        const char* last;
+    } cases[] = {
+        // 表示 in 932 is 95 5C 8E A6: a trail byte 0x5C, the backslash's byte.
+        {932, "C:\\kcp\\\x95\x5C\x8E\xA6.exe", "\x95\x5C\x8E\xA6.exe"},
+        // 乗俓 in 936 is 81 5C 82 5C, and 許功 in 950 is B3 5C A5 5C: both trails 0x5C.
+        {936, "C:\\kcp\\\x81\x5C\x82\x5C.exe", "\x81\x5C\x82\x5C.exe"},
+        {950, "C:\\kcp\\\xB3\x5C\xA5\x5C.exe", "\xB3\x5C\xA5\x5C.exe"},
+        // Elsewhere 0x5C is always a backslash: after a byte that leads a letter in
+        // UTF-8 (E8) or in 932 (95, here the letter •), and before Ж and Ü.
+        {CP_UTF8, "C:\\kcp\xE8\\\xD0\x96.exe", "\xD0\x96.exe"},
+        {1252, "C:\\kcp\x95\\\xDC.exe", "\xDC.exe"},
+        {932, "kcp.exe", "kcp.exe"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(PathLastPart(c.path, c.codePage), c.last)
+            << "code page " << c.codePage << ", " << c.path;
+    }
+}
