@@ -17,7 +17,7 @@ constexpr intptr_t COL_NAME = 0;
 constexpr intptr_t COL_HANDLE = 1;
 constexpr intptr_t COL_FILE = 2;
 constexpr intptr_t COL_MEMORY = 3;
-constexpr intptr_t COL_STATUS = 4;
+constexpr intptr_t COL_STATUS = 4; // the last: main_window.cpp checks its columns up to it
 
 // The File column's width; it gives up the vertical scroll bar's width while the
 // list shows one.

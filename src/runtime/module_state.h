@@ -10,9 +10,9 @@ constexpr SIZE_T LIST_HEAP_INITIAL_SIZE = 1024;
 // The library's own module handle, stored by the entry point before start-up.
 extern HINSTANCE ModuleInstance;
 // Private heap for the toolkit's tables, records and texts, the process layer's
-// tables (the rows' identities, the pauses' threads, tool-help's tables) and the
-// scratch buffer; null before start-up, after shutdown, and when it could not be
-// created.
+// tables (the rows' identities, the pauses' threads, the system's process list,
+// tool-help's tables) and the scratch buffer; null before start-up, after shutdown,
+// and when it could not be created.
 extern HANDLE MainHeap;
 // Private heap holding only the nodes of the dynamic object lists; null as MainHeap.
 extern HANDLE ListHeap;
