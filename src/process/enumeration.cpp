@@ -313,8 +313,8 @@ static void ReadListedEntry(const ListedProcess& listed, DWORD id) {
     }
     ReadListedName(listed, Current.name);
     TakeWorkingSet(listed.workingSetSize, Current);
-    Current.state = ReadPausedOrRunning(handle, id, IsPausedHere({id, Current.created}),
-                                        WalkListedThreads);
+    Current.state =
+        ReadPausedOrRunning(handle, id, IsPausedHere({id, Current.created}), WalkListedThreads);
     if (!handle) return;
     ReadImageTexts(handle, Current);
     if (Current.path[0] == '\0' && process.readsModules()) ReadModuleTexts(handle, Current);

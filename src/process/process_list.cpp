@@ -4,7 +4,7 @@
 
 // The last list, as the call wrote it: count is the bytes it holds (0: no list).
 // Written by TakeProcessList, given back by ReleaseProcessList.
-static GrowingArray<BYTE, 64 * 1024> ListBuffer;
+static GrowingArray<BYTE, intptr_t{64} * 1024> ListBuffer;
 
 // How many times one list is asked for: each "too small" grows the buffer to what
 // the call needs, and processes that start meanwhile may need a little more again.
@@ -28,8 +28,8 @@ static int32_t CountListed() {
     int32_t count = 0;
     for (intptr_t offset = 0; FitsInList(offset);) {
         ++count;
-        const ULONG next = reinterpret_cast<const ListedProcess*>(ListBuffer.entries + offset)
-                               ->nextEntryOffset;
+        const ULONG next =
+            reinterpret_cast<const ListedProcess*>(ListBuffer.entries + offset)->nextEntryOffset;
         if (next == 0) return count;
         if (next < sizeof(ListedProcess)) break;
         offset += next;
@@ -43,9 +43,9 @@ int32_t TakeProcessList() {
     if (!ProcessApi.ntQuerySystemInformation) return 0;
     for (int call = 0; call < MAX_LIST_CALLS; ++call) {
         ULONG needed = 0;
-        const LONG status = ProcessApi.ntQuerySystemInformation(
-            PROCESS_LIST_CLASS, ListBuffer.entries, static_cast<ULONG>(ListBuffer.capacity),
-            &needed);
+        const LONG status =
+            ProcessApi.ntQuerySystemInformation(PROCESS_LIST_CLASS, ListBuffer.entries,
+                                                static_cast<ULONG>(ListBuffer.capacity), &needed);
         if (status >= 0) {
             const auto written = static_cast<intptr_t>(needed);
             ListBuffer.count = written < ListBuffer.capacity ? written : ListBuffer.capacity;

@@ -9,7 +9,7 @@
 #include "process/process_api.h"
 
 // The most the kept buffer grows to: a list larger than this is not taken.
-constexpr intptr_t MAX_PROCESS_LIST_SIZE = 64 * 1024 * 1024;
+constexpr intptr_t MAX_PROCESS_LIST_SIZE = intptr_t{64} * 1024 * 1024;
 
 // Takes a fresh list; returns the number of processes in it, or 0, with no list,
 // where the call is missing, fails, or needs more than MAX_PROCESS_LIST_SIZE.
