@@ -1,42 +1,260 @@
-// Times the LIST command on the real task manager window against two floors of
-// the bare process queries its rows need, with about 100, 300 and 600 real
-// processes running: EnumProcesses and each row's queries on separate handles
-// (name, path, working set, creation time, each opening the process), and the
-// same queries on one handle per row. Both floors also read each row's state as
-// LIST does: the suspend counts of the process's threads, walked on a handle of the
-// process (the row's one, or in the first floor one of its own), until one of them
-// runs; where a handle cannot walk them, in one thread snapshot taken at most once
-// per run. The benchmark starts idle children (32-bit and, on
-// 64-bit Windows, 64-bit ones, so that some rows need the image-name query) until
-// that many run.
+// Times the LIST command on the real task manager window against a floor: the least
+// work that fills the same rows, made in the same rounds and alternated with LIST.
+// The floor calls nothing of the process layer, only the system and the toolkit's
+// list calls:
+//   - the system's process list in one call (NtQuerySystemInformation, class 5, into
+//     a buffer kept from one call to the next, grown when it is too small);
+//   - per row eight requests: the process opened (for query and memory reads, else
+//     for limited query), its image path (QueryFullProcessImageNameA), its creation
+//     and exit times (GetProcessTimes), its first thread (NtGetNextThread), whether
+//     that thread has ended (WaitForSingleObject, no wait), its suspend count
+//     (NtQueryInformationThread, class 35), and both handles closed;
+//   - the list's calls as LIST makes them: repainting held during the fill, the rows
+//     removed first, a row added with the list's name (turned into ANSI) and four
+//     cells set (the id and the working set as decimal texts, the path, the state),
+//     the File column fitted beside the scroll bar.
+// Both sides include the repaint that follows. Each round times LIST and the floor
+// into an empty list and over a full one, the side that goes first alternating from
+// one round to the next, so that a drift of the machine's load weighs on both.
 //
-// Prints, for each number of processes, the median of several runs of each, of
-// the ratios of each run's LIST to that run's floors, and LIST's time per row.
+// With about 100, 300 and 600 real processes running (idle children, half of them
+// 64-bit where the system runs both kinds) it prints each round, and LIST / floor
+// as min / median / max of the rounds' own ratios, then one summary of the three.
+//
+// "list_bench --trace" instead marks stretches for a count of the requests that this
+// thread (the window's) makes to Wine's server, as bench/list_trace.sh runs it: with
+// about 100 and then 300 processes, a LIST over a full list, its repaint, the floor
+// and its repaint, each stretch opened by a request that stands out in the server's
+// trace (a find_atom of the name "kelvor-trace N STRETCH"), the last one closed by
+// "kelvor-trace N end". It prints the rows each side filled.
 #include <windows.h>
+#include <stddef.h>
+#include <stdint.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "bench_support.h"
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
-#include "process/process_api.h"
-#include "process/holding.h"
-#include "process/run_state.h"
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
+#include "toolkit/report_list.h"
 
-constexpr int RUNS = 9;
-// How many processes the benchmark makes run, counting those that run already,
-// one number after the other; the goals are set for about 300.
+namespace {
+
+constexpr int ROUNDS = 9;
+// How many processes the benchmark makes run, counting those that run already, one
+// number after the other; the target is set for about 300. The trace takes the first
+// two.
 constexpr int32_t PROCESS_COUNTS[] = {100, 300, 600};
+constexpr int COUNTS = sizeof PROCESS_COUNTS / sizeof PROCESS_COUNTS[0];
+constexpr int TRACE_COUNTS = 2;
 constexpr int MAX_CHILDREN = 600;
+// Target: LIST's median ratio to the floor.
+constexpr double TARGET_RATIO = 1.20;
 
-static HANDLE Children[MAX_CHILDREN];
-static int ChildCount = 0;
+// ---- The floor's system calls, bound here from ntdll and kernel32 ----------------
+
+using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG infoClass, void* info, ULONG size,
+                                                 ULONG* returned);
+using NtGetNextThreadFn = LONG(WINAPI*)(HANDLE process, HANDLE thread, ACCESS_MASK access,
+                                        ULONG attributes, ULONG flags, HANDLE* next);
+using NtQueryInformationThreadFn = LONG(WINAPI*)(HANDLE thread, ULONG infoClass, void* info,
+                                                 ULONG size, ULONG* returned);
+using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE process, DWORD flags, LPSTR name,
+                                                   DWORD* size);
+
+struct FloorCalls {
+    NtQuerySystemInformationFn querySystem;
+    NtGetNextThreadFn nextThread;
+    NtQueryInformationThreadFn queryThread;
+    QueryFullProcessImageNameAFn imageName;
+};
+FloorCalls Calls;
+
+constexpr ULONG PROCESS_LIST_CLASS = 5;    // SystemProcessInformation
+constexpr ULONG THREAD_SUSPEND_COUNT = 35; // ThreadSuspendCount
+constexpr LONG STATUS_INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
+constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
+constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000;              // PROCESS_QUERY_LIMITED_INFORMATION
+constexpr DWORD THREAD_STATE_ACCESS = 0x0800 | SYNCHRONIZE; // THREAD_QUERY_LIMITED_INFORMATION
+constexpr DWORD IMAGE_PATH_SIZE = 1024;
+
+bool BindFloorCalls() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (!ntdll || !kernel32) return false;
+    Calls.querySystem = reinterpret_cast<NtQuerySystemInformationFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySystemInformation")));
+    Calls.nextThread = reinterpret_cast<NtGetNextThreadFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtGetNextThread")));
+    Calls.queryThread = reinterpret_cast<NtQueryInformationThreadFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationThread")));
+    Calls.imageName = reinterpret_cast<QueryFullProcessImageNameAFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32, "QueryFullProcessImageNameA")));
+    return Calls.querySystem && Calls.nextThread && Calls.queryThread && Calls.imageName;
+}
+
+// The head of one process's entry in the system's process list, as far as the floor
+// reads it, laid out as the system gives it to a caller of this build's width (its
+// threads follow it; the next entry starts nextEntryOffset bytes after it).
+struct ListEntry {
+    ULONG nextEntryOffset;
+    ULONG threadCount;
+    LARGE_INTEGER workingSetPrivateSize;
+    ULONG hardFaultCount, threadCountHighWatermark;
+    ULONGLONG cycleTime;
+    LARGE_INTEGER createTime, userTime, kernelTime;
+    USHORT nameLength, nameMaximumLength; // bytes
+    wchar_t* name;                        // the image's base name; none for the idle process
+    LONG basePriority;
+    HANDLE processId, parentProcessId;
+    ULONG handleCount, sessionId;
+    ULONG_PTR uniqueProcessKey;
+    SIZE_T peakVirtualSize, virtualSize;
+    ULONG pageFaultCount;
+    SIZE_T peakWorkingSetSize, workingSetSize;
+};
+static_assert(offsetof(ListEntry, workingSetSize) == (sizeof(void*) == 8 ? 144 : 104),
+              "the system's layout for a caller of this width");
+
+// The list's buffer, kept from one call to the next and grown when the call says
+// that it is too small.
+BYTE* ListBuffer = nullptr;
+ULONG ListCapacity = 0;
+
+// Takes the system's process list; false when it cannot be had.
+bool TakeList() {
+    for (int call = 0; call < 8; ++call) {
+        ULONG needed = 0;
+        const LONG status =
+            Calls.querySystem(PROCESS_LIST_CLASS, ListBuffer, ListCapacity, &needed);
+        if (status >= 0) return ListBuffer != nullptr;
+        if (status != STATUS_INFO_LENGTH_MISMATCH) return false;
+        // Room for processes that start before the next call.
+        const ULONG wanted = (needed > ListCapacity ? needed : 2 * ListCapacity) + 64 * 1024;
+        if (ListBuffer) VirtualFree(ListBuffer, 0, MEM_RELEASE);
+        ListBuffer = static_cast<BYTE*>(
+            VirtualAlloc(nullptr, wanted, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        ListCapacity = ListBuffer ? wanted : 0;
+    }
+    return false;
+}
+
+// Calls visit(entry) for each process in the list just taken.
+template <class Visit> void EachListed(Visit visit) {
+    for (const BYTE* at = ListBuffer; at;) {
+        const auto* entry = reinterpret_cast<const ListEntry*>(at);
+        visit(*entry);
+        at = entry->nextEntryOffset ? at + entry->nextEntryOffset : nullptr;
+    }
+}
+
+// The processes running now, as the system's list counts them.
+int32_t CountProcesses() {
+    int32_t count = 0;
+    if (TakeList()) EachListed([&](const ListEntry&) { ++count; });
+    return count;
+}
+
+// The decimal text of value; text has room for 21 characters.
+void Decimal(uint64_t value, char* text) {
+    char digits[21];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0)
+        *text++ = digits[--n];
+    *text = '\0';
+}
+
+// What the floor reads of one process on its own handle: its path, whether it has
+// ended (or its id names another process by now), whether its first thread is held.
+struct RowFacts {
+    char path[IMAGE_PATH_SIZE];
+    bool ended;
+    bool held;
+};
+
+// The eight requests of a row.
+void ReadRow(const ListEntry& listed, DWORD id, RowFacts& facts) {
+    facts.path[0] = '\0';
+    facts.ended = facts.held = false;
+    HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id);
+    if (!process) process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
+    if (!process) return;
+    DWORD size = IMAGE_PATH_SIZE;
+    if (!Calls.imageName(process, 0, facts.path, &size)) facts.path[0] = '\0';
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        const LONGLONG creation = static_cast<LONGLONG>(
+            (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime);
+        facts.ended = (exited.dwHighDateTime | exited.dwLowDateTime) != 0 ||
+                      creation != listed.createTime.QuadPart;
+    }
+    HANDLE thread = nullptr;
+    if (Calls.nextThread(process, nullptr, THREAD_STATE_ACCESS, 0, 0, &thread) >= 0) {
+        ULONG count = 0;
+        if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0 &&
+            Calls.queryThread(thread, THREAD_SUSPEND_COUNT, &count, sizeof count, nullptr) >= 0) {
+            facts.held = count > 0;
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(process);
+}
+
+// The floor: the list's rows filled from the system's list and each row's eight
+// requests, with the list calls that LIST makes. Returns the rows added.
+intptr_t FillFloor() {
+    SetListRedraw(LIST_PROCESSES, false);
+    for (intptr_t row = CountRows(LIST_PROCESSES) - 1; row >= 0; --row)
+        RemoveRow(LIST_PROCESSES, row);
+    intptr_t rows = 0;
+    if (TakeList()) {
+        EachListed([&](const ListEntry& listed) {
+            const auto id = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(listed.processId));
+            RowFacts facts;
+            if (id != 0) {
+                ReadRow(listed, id, facts);
+                if (facts.ended || listed.threadCount == 0) return;
+            } else {
+                facts.path[0] = '\0';
+                facts.held = false;
+            }
+            char name[2 * MAX_PATH] = {};
+            if (id == 0) lstrcpyA(name, "IDLE");
+            if (listed.name && listed.nameLength > 0) {
+                const int length = WideCharToMultiByte(
+                    CP_ACP, 0, listed.name, listed.nameLength / static_cast<int>(sizeof(wchar_t)),
+                    name, sizeof name - 1, nullptr, nullptr);
+                name[length > 0 ? length : 0] = '\0';
+            }
+            char number[24];
+            AddRow(LIST_PROCESSES, rows, name);
+            Decimal(id, number);
+            SetCellText(LIST_PROCESSES, rows, number, COL_HANDLE);
+            SetCellText(LIST_PROCESSES, rows, facts.path, COL_FILE);
+            Decimal(listed.workingSetSize, number);
+            SetCellText(LIST_PROCESSES, rows, number, COL_MEMORY);
+            SetCellText(LIST_PROCESSES, rows, facts.held ? "PAUSE" : "RUN", COL_STATUS);
+            ++rows;
+        });
+    }
+    SetListRedraw(LIST_PROCESSES, true);
+    FitColumnBesideScrollBar(LIST_PROCESSES, COL_FILE, FILE_COLUMN_WIDTH);
+    return rows;
+}
+
+// ---- Children, the window, the clock ---------------------------------------------
+
+HANDLE Children[MAX_CHILDREN];
+int ChildCount = 0;
 
 // Starts an idle child from this program's folder that ends with this process.
-static bool StartChild(const char* program) {
+bool StartChild(const char* program) {
     char arguments[16];
     wsprintfA(arguments, "%lu", GetCurrentProcessId());
     HANDLE process = StartBeside(program, arguments, nullptr);
@@ -45,7 +263,7 @@ static bool StartChild(const char* program) {
     return true;
 }
 
-static void EndChildren() {
+void EndChildren() {
     for (int i = 0; i < ChildCount; ++i) {
         TerminateProcess(Children[i], 0);
         WaitForSingleObject(Children[i], 5000);
@@ -54,7 +272,26 @@ static void EndChildren() {
     ChildCount = 0;
 }
 
-static void PumpPending() {
+// Starts children until about `processes` run (half of them 64-bit where the system
+// runs both kinds), then lets them settle so that every round sees the same ones.
+bool RunProcesses(int32_t processes, int& started) {
+    const bool wide = SystemIs64Bit();
+    const bool both = wide && SystemRuns32BitPrograms();
+    for (int32_t running = CountProcesses(); running < processes && ChildCount < MAX_CHILDREN;
+         ++running) {
+        const char* program =
+            wide && (!both || started % 2) ? "idle_child64.exe" : "idle_child32.exe";
+        if (!StartChild(program)) {
+            fprintf(stderr, "list_bench: cannot start %s\n", program);
+            return false;
+        }
+        ++started;
+    }
+    Sleep(2000);
+    return true;
+}
+
+void PumpPending() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
@@ -62,224 +299,164 @@ static void PumpPending() {
     }
 }
 
-// The ids of the running processes, as EnumProcesses lists them.
-static DWORD Ids[16384];
-
-static int32_t EnumerateIds() {
-    DWORD bytes = 0;
-    if (!ProcessApi.enumProcesses(Ids, sizeof Ids, &bytes)) return 0;
-    return static_cast<int32_t>(bytes / sizeof(DWORD));
-}
-
-constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
-constexpr DWORD TEXT_SIZE = 256;
-constexpr DWORD IMAGE_SIZE = 1024;
-
-static uint64_t CreationTime(HANDLE process) {
-    FILETIME created = {}, exited, kernel, user;
-    GetProcessTimes(process, &created, &exited, &kernel, &user);
-    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
-// The threads of every process, from the thread snapshot of a floor's run, taken
-// when the first row needs it (ThreadsTaken).
-struct ThreadOf {
-    DWORD process, thread;
-};
-constexpr int MAX_THREADS = 65536;
-static ThreadOf Threads[MAX_THREADS];
-static int ThreadCount = 0;
-static bool ThreadsTaken = false;
-// Floor runs that took it: a row's handle could not walk its threads.
-static int SnapshotRuns = 0;
-
-static void TakeThreads() {
-    ThreadsTaken = true;
-    ++SnapshotRuns;
-    ThreadCount = 0;
-    HANDLE snapshot = ProcessApi.createToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ProcessApi.thread32First(snapshot, &entry); more && ThreadCount < MAX_THREADS;
-         more = ProcessApi.thread32Next(snapshot, &entry)) {
-        Threads[ThreadCount++] = {entry.th32OwnerProcessID, entry.th32ThreadID};
-    }
-    CloseHandle(snapshot);
-}
-
-// A row's state as LIST reads it: the suspend counts of the process's threads on
-// the process's handle, until one runs; where the handle cannot walk them (limited
-// access, or no handle: the process has ended or refuses), those of its threads in
-// the run's thread snapshot.
-static bool WalkRunThreads(DWORD id, Visitor<DWORD> visit) {
-    if (!ThreadsTaken) TakeThreads();
-    for (int i = 0; i < ThreadCount; ++i) {
-        if (Threads[i].process == id && !visit(Threads[i].thread)) break;
-    }
-    return true;
-}
-static RunState ReadState(HANDLE process, DWORD id) {
-    return ReadRunState(process, id, false, WalkRunThreads);
-}
-
-// A module text on a handle of its own, and where it gives nothing the image path
-// on another: how a row's name and path were read before LIST read a row on one
-// handle.
-static DWORD SeparateText(DWORD id, GetModuleBaseNameAFn read, char* text) {
-    DWORD length = 0;
-    if (HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id)) {
-        HMODULE module = nullptr;
-        DWORD needed = 0;
-        ProcessApi.enumProcessModules(process, &module, sizeof module, &needed);
-        length = read(process, module, text, TEXT_SIZE - 1);
-        CloseHandle(process);
-    }
-    if (length == 0 && ProcessApi.queryFullProcessImageNameA) {
-        if (HANDLE process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id)) {
-            char image[IMAGE_SIZE];
-            DWORD size = IMAGE_SIZE;
-            if (ProcessApi.queryFullProcessImageNameA(process, 0, image, &size)) length = size;
-            CloseHandle(process);
-        }
-    }
-    return length;
-}
-
-// Times EnumProcesses and readRow(id), which reads the row's state too, for every
-// listed id but 0 (the idle process, which no query opens); rows gets the number
-// listed.
-template <class ReadRow> static double TimeFloor(int32_t& rows, ReadRow readRow) {
-    double start = Now();
-    rows = EnumerateIds();
-    ThreadsTaken = false;
-    for (int32_t i = 0; i < rows; ++i) {
-        if (Ids[i] != 0) readRow(Ids[i]);
-    }
-    return Now() - start;
-}
-
-// Floor 1: a row's queries on separate handles (name, path, working set, creation
-// time), as LIST made them before, and its state on one more.
-static void ReadRowOnSeparateHandles(DWORD id) {
-    char text[TEXT_SIZE];
-    SeparateText(id, ProcessApi.getModuleBaseNameA, text);
-    if (HANDLE process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id)) {
-        CreationTime(process);
-        CloseHandle(process);
-    }
-    SeparateText(id, ProcessApi.getModuleFileNameExA, text);
-    if (HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id)) {
-        PROCESS_MEMORY_COUNTERS counters = {};
-        ProcessApi.getProcessMemoryInfo(process, &counters, sizeof counters);
-        CloseHandle(process);
-    }
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
-    if (!process) process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
-    ReadState(process, id);
-    if (process) CloseHandle(process);
-}
-
-// Floor 2: the same queries and the state on one handle per row.
-static void ReadRowOnOneHandle(DWORD id) {
-    bool modules = true;
-    HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id);
-    if (!process) {
-        modules = false;
-        process = OpenProcess(LIMITED_QUERY_ACCESS, FALSE, id);
-    }
-    if (!process) {
-        ReadState(nullptr, id);
-        return;
-    }
-    CreationTime(process);
-    char name[TEXT_SIZE], path[TEXT_SIZE];
-    DWORD nameLength = 0, pathLength = 0;
-    if (modules) {
-        HMODULE module = nullptr;
-        DWORD needed = 0;
-        ProcessApi.enumProcessModules(process, &module, sizeof module, &needed);
-        nameLength = ProcessApi.getModuleBaseNameA(process, module, name, TEXT_SIZE - 1);
-        pathLength = ProcessApi.getModuleFileNameExA(process, module, path, TEXT_SIZE - 1);
-    }
-    if ((nameLength == 0 || pathLength == 0) && ProcessApi.queryFullProcessImageNameA) {
-        char image[IMAGE_SIZE];
-        DWORD size = IMAGE_SIZE;
-        ProcessApi.queryFullProcessImageNameA(process, 0, image, &size);
-    }
-    PROCESS_MEMORY_COUNTERS counters = {};
-    ProcessApi.getProcessMemoryInfo(process, &counters, sizeof counters);
-    ReadState(process, id);
-    CloseHandle(process);
-}
-
-// One LIST, including the repaint of the window that it causes.
-static double TimeList(HWND window) {
-    double start = Now();
-    ListProcesses();
+// The repaint that a fill causes, as the window's loop would make it.
+void Repaint(HWND window) {
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpPending();
+}
+
+// Empties the list, untimed (repainting held: with a scroll bar shown, each removal
+// would otherwise repaint it).
+void EmptyList(HWND window) {
+    SetListRedraw(LIST_PROCESSES, false);
+    for (intptr_t row = CountRows(LIST_PROCESSES) - 1; row >= 0; --row)
+        RemoveRow(LIST_PROCESSES, row);
+    SetListRedraw(LIST_PROCESSES, true);
+    Repaint(window);
+}
+
+double TimeList(HWND window) {
+    const double start = Now();
+    ListProcesses();
+    Repaint(window);
     return Now() - start;
 }
 
-// Times both floors and LIST into an empty and over a full list, RUNS times, with
-// the processes that run now, and prints the figures.
-static void Measure(HWND window, int started, bool wide) {
-    printf("== %d processes running (%d started here%s)\n", static_cast<int>(EnumerateIds()),
-           started, wide ? ", half of them 64-bit" : "");
-    double separate[RUNS], single[RUNS], empty[RUNS], full[RUNS];
-    int32_t snapshot = 0;
-    intptr_t listed = 0;
-    SnapshotRuns = 0;
-    for (int run = 0; run < RUNS; ++run) {
-        separate[run] = TimeFloor(snapshot, ReadRowOnSeparateHandles);
-        single[run] = TimeFloor(snapshot, ReadRowOnOneHandle);
-        // Start each LIST-into-empty from an empty list.
-        while (CountRows(LIST_PROCESSES) > 0)
-            RemoveRow(LIST_PROCESSES, 0);
-        PumpPending();
-        empty[run] = TimeList(window);
-        full[run] = TimeList(window);
-        listed = CountRows(LIST_PROCESSES);
-    }
-    // Each ratio pairs a LIST with the floors of its own run, so that a burst of
-    // other work on the machine weighs on both sides of it; the median of the runs.
-    double emptyToOne[RUNS], emptyToSeparate[RUNS], fullToOne[RUNS], fullToSeparate[RUNS];
-    for (int run = 0; run < RUNS; ++run) {
-        printf("run %d: separate %6.1f, one handle %6.1f, LIST empty %6.1f, full %6.1f ms\n",
-               run + 1, separate[run], single[run], empty[run], full[run]);
-        emptyToOne[run] = empty[run] / single[run];
-        emptyToSeparate[run] = empty[run] / separate[run];
-        fullToOne[run] = full[run] / single[run];
-        fullToSeparate[run] = full[run] / separate[run];
-    }
-    printf("rows listed by the last LIST:  %d\n", static_cast<int>(listed));
-    printf("floor runs with a thread snapshot (a handle could not walk the threads): %d of %d\n",
-           SnapshotRuns, 2 * RUNS);
-    printf("queries on separate handles:   %8.1f ms\n", Median(separate, RUNS));
-    printf("queries on one handle per row: %8.1f ms\n", Median(single, RUNS));
-    printf("LIST into an empty list:       %8.1f ms   ratio %.2f to one handle, %.2f to separate\n",
-           Median(empty, RUNS), Median(emptyToOne, RUNS), Median(emptyToSeparate, RUNS));
-    printf("LIST over a full list:         %8.1f ms   ratio %.2f to one handle, %.2f to separate\n",
-           Median(full, RUNS), Median(fullToOne, RUNS), Median(fullToSeparate, RUNS));
-    printf("LIST per row, empty / full:    %8.3f / %.3f ms\n", Median(empty, RUNS) / listed,
-           Median(full, RUNS) / listed);
-    printf("(medians of %d runs; ratios within each run; targets with about 300 processes: at "
-           "most 1.10 to one handle, below 1.00 to separate)\n",
-           RUNS);
-    // The medians sorted each series: its first figure is its fastest run, the one
-    // that other work on a shared machine disturbed least.
-    printf("fastest runs: separate %.1f, one handle %.1f, LIST empty %.1f (ratios %.2f, %.2f), "
-           "full %.1f (ratios %.2f, %.2f) ms\n",
-           separate[0], single[0], empty[0], empty[0] / single[0], empty[0] / separate[0], full[0],
-           full[0] / single[0], full[0] / separate[0]);
+double TimeFloor(HWND window) {
+    const double start = Now();
+    FillFloor();
+    Repaint(window);
+    return Now() - start;
 }
 
-int main() {
+// ---- Timing --------------------------------------------------------------------
+
+struct Spread {
+    double min, median, max;
+};
+
+Spread SpreadOf(const double* values, int n) {
+    double sorted[ROUNDS];
+    memcpy(sorted, values, n * sizeof *values);
+    const double median = Median(sorted, n); // sorts
+    return {sorted[0], median, sorted[n - 1]};
+}
+
+// The ratios of one number of processes, for the summary.
+struct CountResult {
+    int32_t processes;
+    Spread empty, full;
+};
+
+// Times ROUNDS rounds of LIST and the floor, into an empty list and over a full one,
+// and prints them.
+CountResult Measure(HWND window, int started) {
+    const int32_t processes = CountProcesses();
+    printf("== %d processes running (%d started here)\n", static_cast<int>(processes), started);
+    double listEmpty[ROUNDS], floorEmpty[ROUNDS], listFull[ROUNDS], floorFull[ROUNDS];
+    double emptyRatio[ROUNDS], fullRatio[ROUNDS];
+    intptr_t listRows = 0, floorRows = 0;
+    for (int round = 0; round < ROUNDS; ++round) {
+        // Each side into an empty list, then each over the other's full list, the
+        // side that goes first alternating between rounds.
+        const bool floorFirst = round % 2 == 0;
+        for (int side = 0; side < 2; ++side) {
+            EmptyList(window);
+            if ((side == 0) == floorFirst) {
+                floorEmpty[round] = TimeFloor(window);
+                floorRows = CountRows(LIST_PROCESSES);
+            } else {
+                listEmpty[round] = TimeList(window);
+                listRows = CountRows(LIST_PROCESSES);
+            }
+        }
+        for (int side = 0; side < 2; ++side) {
+            if ((side == 0) == floorFirst) {
+                floorFull[round] = TimeFloor(window);
+            } else {
+                listFull[round] = TimeList(window);
+            }
+        }
+        emptyRatio[round] = listEmpty[round] / floorEmpty[round];
+        fullRatio[round] = listFull[round] / floorFull[round];
+        printf("round %d (%s first): into empty LIST %7.1f, floor %6.1f ms (%.2f); "
+               "over full LIST %7.1f, floor %6.1f ms (%.2f)\n",
+               round + 1, floorFirst ? "floor" : "LIST", listEmpty[round], floorEmpty[round],
+               emptyRatio[round], listFull[round], floorFull[round], fullRatio[round]);
+    }
+    const CountResult result = {processes, SpreadOf(emptyRatio, ROUNDS),
+                                SpreadOf(fullRatio, ROUNDS)};
+    const double listEmptyMedian = SpreadOf(listEmpty, ROUNDS).median;
+    const double floorEmptyMedian = SpreadOf(floorEmpty, ROUNDS).median;
+    printf("rows: LIST %d, floor %d\n", static_cast<int>(listRows), static_cast<int>(floorRows));
+    printf("medians, into an empty list: LIST %.1f ms (%.3f ms a row), floor %.1f ms (%.3f ms a "
+           "row)\n",
+           listEmptyMedian, listEmptyMedian / (listRows ? listRows : 1), floorEmptyMedian,
+           floorEmptyMedian / (floorRows ? floorRows : 1));
+    printf("medians, over a full list:   LIST %.1f ms, floor %.1f ms\n",
+           SpreadOf(listFull, ROUNDS).median, SpreadOf(floorFull, ROUNDS).median);
+    printf("LIST / floor into an empty list: min %.2f, median %.2f, max %.2f\n", result.empty.min,
+           result.empty.median, result.empty.max);
+    printf("LIST / floor over a full list:   min %.2f, median %.2f, max %.2f\n", result.full.min,
+           result.full.median, result.full.max);
+    return result;
+}
+
+void PrintSummary(const CountResult* results, int n) {
+    printf("== LIST / floor (%d-bit build), min / median / max of %d rounds, each round's own "
+           "ratio; target: median at most %.2f\n",
+           static_cast<int>(8 * sizeof(void*)), ROUNDS, TARGET_RATIO);
+    printf("processes   into an empty list            over a full list\n");
+    for (int i = 0; i < n; ++i) {
+        const CountResult& r = results[i];
+        printf("%9d   %5.2f / %5.2f / %5.2f %-6s   %5.2f / %5.2f / %5.2f %s\n",
+               static_cast<int>(r.processes), r.empty.min, r.empty.median, r.empty.max,
+               r.empty.median <= TARGET_RATIO ? "met" : "missed", r.full.min, r.full.median,
+               r.full.max, r.full.median <= TARGET_RATIO ? "met" : "missed");
+    }
+}
+
+// ---- Trace ---------------------------------------------------------------------
+
+// A request to Wine's server that nothing else makes: the trace's mark.
+void Mark(int32_t processes, const char* stretch) {
+    char name[64];
+    wsprintfA(name, "kelvor-trace %d %s", static_cast<int>(processes), stretch);
+    GlobalFindAtomA(name);
+}
+
+// One LIST over a full list, its repaint, the floor and its repaint, each opened by
+// its mark; a LIST and a floor before them fill the list and grow both buffers.
+void TraceOnce(HWND window, int32_t processes) {
+    TimeList(window);
+    TimeFloor(window);
+    TimeList(window);
+    Mark(processes, "list");
+    ListProcesses();
+    Mark(processes, "list-repaint");
+    Repaint(window);
+    const intptr_t listRows = CountRows(LIST_PROCESSES);
+    Mark(processes, "floor");
+    FillFloor();
+    Mark(processes, "floor-repaint");
+    Repaint(window);
+    Mark(processes, "end");
+    printf("trace %d: LIST rows %d, floor rows %d\n", static_cast<int>(processes),
+           static_cast<int>(listRows), static_cast<int>(CountRows(LIST_PROCESSES)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool trace = argc > 1 && strcmp(argv[1], "--trace") == 0;
+    if (!BindFloorCalls()) {
+        fprintf(stderr, "list_bench: the system lacks a call that the floor makes\n");
+        return 1;
+    }
     ModuleInstance = GetModuleHandleA(nullptr);
     ModuleAttach();
-    if (!ModuleReady() || !ProcessApi.enumProcesses) {
-        fprintf(stderr, "list_bench: the module did not start or psapi.dll is missing\n");
+    if (!ModuleReady()) {
+        fprintf(stderr, "list_bench: the module did not start\n");
         return 1;
     }
     BuildMainWindow();
@@ -290,29 +467,22 @@ int main() {
     }
     PumpPending();
 
-    const bool wide = SystemIs64Bit();
-    // Half of each where the system runs both kinds of program.
-    const bool both = wide && SystemRuns32BitPrograms();
-    int started = 0;
-    const int32_t others = EnumerateIds(); // the processes that ran before the benchmark
-    for (int32_t processes : PROCESS_COUNTS) {
-        for (; others + started < processes; ++started) {
-            const char* program =
-                wide && (!both || started % 2) ? "idle_child64.exe" : "idle_child32.exe";
-            if (!StartChild(program)) {
-                fprintf(stderr, "list_bench: cannot start %s\n", program);
-                EndChildren();
-                return 1;
-            }
+    CountResult results[COUNTS];
+    int measured = 0, started = 0;
+    bool ok = true;
+    for (int i = 0; i < (trace ? TRACE_COUNTS : COUNTS) && ok; ++i) {
+        ok = RunProcesses(PROCESS_COUNTS[i], started);
+        if (!ok) break;
+        if (trace) {
+            TraceOnce(window, PROCESS_COUNTS[i]);
+        } else {
+            results[measured++] = Measure(window, started);
         }
-        // Let the children finish starting, so that every run sees the same processes.
-        Sleep(2000);
-        ListProcesses();
-        PumpPending();
-        Measure(window, started, wide);
+        fflush(stdout);
     }
+    if (measured > 0) PrintSummary(results, measured);
     EndChildren();
     CloseAppWindow(WIN_MAIN);
     ModuleDetach();
-    return 0;
+    return ok ? 0 : 1;
 }
