@@ -36,6 +36,7 @@
 #include "bench_support.h"
 #include "frontend/task_manager.h"
 #include "lifecycle/module.h"
+#include "process/process_api.h"
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
 #include "toolkit/report_list.h"
@@ -55,15 +56,9 @@ constexpr double TARGET_RATIO = 1.20;
 
 // ---- The floor's system calls, bound here from ntdll and kernel32 ----------------
 
-using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG infoClass, void* info, ULONG size,
-                                                 ULONG* returned);
-using NtGetNextThreadFn = LONG(WINAPI*)(HANDLE process, HANDLE thread, ACCESS_MASK access,
-                                        ULONG attributes, ULONG flags, HANDLE* next);
-using NtQueryInformationThreadFn = LONG(WINAPI*)(HANDLE thread, ULONG infoClass, void* info,
-                                                 ULONG size, ULONG* returned);
-using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE process, DWORD flags, LPSTR name,
-                                                   DWORD* size);
-
+// The entry points' types and the list's layout are the binding table's
+// (process/process_api.h); the floor binds the calls itself and calls no function
+// of the process layer.
 struct FloorCalls {
     NtQuerySystemInformationFn querySystem;
     NtGetNextThreadFn nextThread;
@@ -72,9 +67,6 @@ struct FloorCalls {
 };
 FloorCalls Calls;
 
-constexpr ULONG PROCESS_LIST_CLASS = 5;    // SystemProcessInformation
-constexpr ULONG THREAD_SUSPEND_COUNT = 35; // ThreadSuspendCount
-constexpr LONG STATUS_INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
 constexpr DWORD QUERY_ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 constexpr DWORD LIMITED_QUERY_ACCESS = 0x1000;              // PROCESS_QUERY_LIMITED_INFORMATION
 constexpr DWORD THREAD_STATE_ACCESS = 0x0800 | SYNCHRONIZE; // THREAD_QUERY_LIMITED_INFORMATION
@@ -94,29 +86,6 @@ bool BindFloorCalls() {
         reinterpret_cast<void*>(GetProcAddress(kernel32, "QueryFullProcessImageNameA")));
     return Calls.querySystem && Calls.nextThread && Calls.queryThread && Calls.imageName;
 }
-
-// The head of one process's entry in the system's process list, as far as the floor
-// reads it, laid out as the system gives it to a caller of this build's width (its
-// threads follow it; the next entry starts nextEntryOffset bytes after it).
-struct ListEntry {
-    ULONG nextEntryOffset;
-    ULONG threadCount;
-    LARGE_INTEGER workingSetPrivateSize;
-    ULONG hardFaultCount, threadCountHighWatermark;
-    ULONGLONG cycleTime;
-    LARGE_INTEGER createTime, userTime, kernelTime;
-    USHORT nameLength, nameMaximumLength; // bytes
-    wchar_t* name;                        // the image's base name; none for the idle process
-    LONG basePriority;
-    HANDLE processId, parentProcessId;
-    ULONG handleCount, sessionId;
-    ULONG_PTR uniqueProcessKey;
-    SIZE_T peakVirtualSize, virtualSize;
-    ULONG pageFaultCount;
-    SIZE_T peakWorkingSetSize, workingSetSize;
-};
-static_assert(offsetof(ListEntry, workingSetSize) == (sizeof(void*) == 8 ? 144 : 104),
-              "the system's layout for a caller of this width");
 
 // The list's buffer, kept from one call to the next and grown when the call says
 // that it is too small.
@@ -144,7 +113,7 @@ bool TakeList() {
 // Calls visit(entry) for each process in the list just taken.
 template <class Visit> void EachListed(Visit visit) {
     for (const BYTE* at = ListBuffer; at;) {
-        const auto* entry = reinterpret_cast<const ListEntry*>(at);
+        const auto* entry = reinterpret_cast<const ListedProcess*>(at);
         visit(*entry);
         at = entry->nextEntryOffset ? at + entry->nextEntryOffset : nullptr;
     }
@@ -153,7 +122,7 @@ template <class Visit> void EachListed(Visit visit) {
 // The processes running now, as the system's list counts them.
 int32_t CountProcesses() {
     int32_t count = 0;
-    if (TakeList()) EachListed([&](const ListEntry&) { ++count; });
+    if (TakeList()) EachListed([&](const ListedProcess&) { ++count; });
     return count;
 }
 
@@ -179,7 +148,7 @@ struct RowFacts {
 };
 
 // The eight requests of a row.
-void ReadRow(const ListEntry& listed, DWORD id, RowFacts& facts) {
+void ReadRow(const ListedProcess& listed, DWORD id, RowFacts& facts) {
     facts.path[0] = '\0';
     facts.ended = facts.held = false;
     HANDLE process = OpenProcess(QUERY_ACCESS, FALSE, id);
@@ -198,7 +167,8 @@ void ReadRow(const ListEntry& listed, DWORD id, RowFacts& facts) {
     if (Calls.nextThread(process, nullptr, THREAD_STATE_ACCESS, 0, 0, &thread) >= 0) {
         ULONG count = 0;
         if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0 &&
-            Calls.queryThread(thread, THREAD_SUSPEND_COUNT, &count, sizeof count, nullptr) >= 0) {
+            Calls.queryThread(thread, THREAD_SUSPEND_COUNT_CLASS, &count, sizeof count, nullptr) >=
+                0) {
             facts.held = count > 0;
         }
         CloseHandle(thread);
@@ -214,7 +184,7 @@ intptr_t FillFloor() {
         RemoveRow(LIST_PROCESSES, row);
     intptr_t rows = 0;
     if (TakeList()) {
-        EachListed([&](const ListEntry& listed) {
+        EachListed([&](const ListedProcess& listed) {
             const auto id = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(listed.processId));
             RowFacts facts;
             if (id != 0) {
@@ -226,10 +196,11 @@ intptr_t FillFloor() {
             }
             char name[2 * MAX_PATH] = {};
             if (id == 0) lstrcpyA(name, "IDLE");
-            if (listed.name && listed.nameLength > 0) {
-                const int length = WideCharToMultiByte(
-                    CP_ACP, 0, listed.name, listed.nameLength / static_cast<int>(sizeof(wchar_t)),
-                    name, sizeof name - 1, nullptr, nullptr);
+            if (listed.imageName.buffer && listed.imageName.length > 0) {
+                const int length =
+                    WideCharToMultiByte(CP_ACP, 0, listed.imageName.buffer,
+                                        listed.imageName.length / static_cast<int>(sizeof(wchar_t)),
+                                        name, sizeof name - 1, nullptr, nullptr);
                 name[length > 0 ? length : 0] = '\0';
             }
             char number[24];
