@@ -23,10 +23,11 @@
 //
 // "list_bench --trace" instead marks stretches for a count of the requests that this
 // thread (the window's) makes to Wine's server, as bench/list_trace.sh runs it: with
-// about 100 and then 300 processes, a LIST over a full list, its repaint, the floor
-// and its repaint, each stretch opened by a request that stands out in the server's
-// trace (a find_atom of the name "kelvor-trace N STRETCH"), the last one closed by
-// "kelvor-trace N end". It prints the rows each side filled.
+// about 100 and then 300 processes, a click on LIST up to the event it makes, the LIST
+// over a full list that follows, its repaint, the floor and its repaint, each stretch
+// opened by a request that stands out in the server's trace (a find_atom of the name
+// "kelvor-trace N STRETCH"), the last one closed by "kelvor-trace N end". It prints
+// the rows each side filled.
 #include <windows.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -39,6 +40,7 @@
 #include "process/process_api.h"
 #include "toolkit/app_window.h"
 #include "toolkit/controls.h"
+#include "toolkit/event_pump.h"
 #include "toolkit/report_list.h"
 
 namespace {
@@ -396,13 +398,48 @@ void Mark(int32_t processes, const char* stretch) {
     GlobalFindAtomA(name);
 }
 
-// One LIST over a full list, its repaint, the floor and its repaint, each opened by
-// its mark; a LIST and a floor before them fill the list and grow both buffers.
-void TraceOnce(HWND window, int32_t processes) {
+// A mouse event of SendInput at a point of the screen.
+INPUT MouseAt(POINT screen, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    return input;
+}
+
+// A click on LIST as a user's, taken by the window's own event loop: the pointer's
+// events through the system, then the loop's events up to the control event of
+// LIST, which the loop would now carry out. The timer, set before and killed after
+// the trace's last stretch, ends a click that missed after 10 s; false then.
+UINT_PTR ClickTimer = 0;
+bool ClickList(int32_t processes) {
+    RECT rect;
+    GetWindowRect(ControlHandle(BTN_LIST), &rect);
+    const POINT center = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    INPUT inputs[] = {MouseAt(center, MOUSEEVENTF_LEFTDOWN), MouseAt(center, MOUSEEVENTF_LEFTUP)};
+    ClickTimer = SetTimer(nullptr, 0, 10000, nullptr);
+    Mark(processes, "click");
+    SendInput(2, inputs, sizeof(INPUT));
+    int32_t event = 0;
+    while (!(event == EV_CONTROL && EventControl() == BTN_LIST) && event != WM_TIMER)
+        event = WaitEvent();
+    Mark(processes, "list");
+    return event != WM_TIMER;
+}
+
+// A click on LIST up to its event, then the LIST over a full list, its repaint, the
+// floor and its repaint, each opened by its mark; a LIST and a floor before them
+// fill the list and grow both buffers. False when the click missed.
+bool TraceOnce(HWND window, int32_t processes) {
     TimeList(window);
     TimeFloor(window);
     TimeList(window);
-    Mark(processes, "list");
+    if (!ClickList(processes)) {
+        KillTimer(nullptr, ClickTimer);
+        fprintf(stderr, "list_bench: the click on LIST made no event\n");
+        return false;
+    }
     ListProcesses();
     Mark(processes, "list-repaint");
     Repaint(window);
@@ -412,8 +449,10 @@ void TraceOnce(HWND window, int32_t processes) {
     Mark(processes, "floor-repaint");
     Repaint(window);
     Mark(processes, "end");
+    KillTimer(nullptr, ClickTimer);
     printf("trace %d: LIST rows %d, floor rows %d\n", static_cast<int>(processes),
            static_cast<int>(listRows), static_cast<int>(CountRows(LIST_PROCESSES)));
+    return true;
 }
 
 } // namespace
@@ -445,7 +484,7 @@ int main(int argc, char** argv) {
         ok = RunProcesses(PROCESS_COUNTS[i], started);
         if (!ok) break;
         if (trace) {
-            TraceOnce(window, PROCESS_COUNTS[i]);
+            ok = TraceOnce(window, PROCESS_COUNTS[i]);
         } else {
             results[measured++] = Measure(window, started);
         }

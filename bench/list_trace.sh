@@ -2,7 +2,8 @@
 # Counts the requests that the window's thread makes to Wine's server during one
 # LIST, and during the floor that list_bench times it against (bench/list_bench.cpp):
 # with about 100 and then 300 processes running, "list_bench.exe --trace" makes a
-# LIST over a full list, its repaint, the floor and its repaint, opening each
+# click on LIST up to the event that it gives the window's loop, the LIST over a full
+# list that follows, its repaint, the floor and its repaint, opening each
 # stretch with a find_atom request of a name of its own ("kelvor-trace 300 list").
 #
 # Wine's server prints every request of a thread whose process runs with
@@ -13,8 +14,9 @@
 # marking thread that make a request (not the replies) are counted. In a LIST or floor stretch, the rows are the requests from
 # the process list's call (list_processes) to the last close_handle; the rest of the
 # stretch (before that call: the rows removed, the repainting held; after the last
-# close: the repainting released, the column fitted) is reported apart, as is the
-# repaint. The cost of one more row is the difference of the rows' requests between
+# close: the repainting released, the column fitted) is reported apart, as are the
+# repaint and the click (SendInput, then the window's own event loop taking the
+# pointer's messages up to the control event of LIST). The cost of one more row is the difference of the rows' requests between
 # 300 and 100 processes over the difference of the rows.
 #
 # Prints the table and writes it to build/<toolchain>/list_trace.txt; the server's
@@ -66,8 +68,8 @@ stretch != "" && stretch != "end" && index($0, window ": ") == 1 {
 }
 function report(side, rowsOf,    i, c, key, span, rowsPart, r, a, b, most) {
     printf "%s (%d-bit build): requests of the window thread\n", side, bits
-    printf "%9s %6s %10s %14s %8s %19s %8s\n", "processes", "rows", "list calls", "row requests", \
-        "a row", "rest of the command", "repaint"
+    printf "%9s %6s %10s %14s %8s %19s %8s %6s\n", "processes", "rows", "list calls", "row requests", \
+        "a row", "rest of the command", "repaint", "click"
     for (i = 1; i <= ncounts; ++i) {
         c = counts[i]
         key = c SUBSEP (side == "LIST" ? "list" : "floor")
@@ -76,8 +78,9 @@ function report(side, rowsOf,    i, c, key, span, rowsPart, r, a, b, most) {
         r = rowsOf[c]
         part[side, c] = rowsPart
         if (r && rowsPart / r > most) most = rowsPart / r
-        printf "%9s %6d %10d %14d %8.2f %19d %8d\n", c, r, calls[key], rowsPart, r ? rowsPart / r : 0, \
-            total[key] - span, total[c SUBSEP (side == "LIST" ? "list-repaint" : "floor-repaint")]
+        printf "%9s %6d %10d %14d %8.2f %19d %8d %6s\n", c, r, calls[key], rowsPart, r ? rowsPart / r : 0, \
+            total[key] - span, total[c SUBSEP (side == "LIST" ? "list-repaint" : "floor-repaint")], \
+            side == "LIST" ? total[c SUBSEP "click"] + 0 : "-"
     }
     a = counts[1]; b = counts[ncounts]
     if (ncounts >= 2 && rowsOf[b] != rowsOf[a])
@@ -108,6 +111,7 @@ END {
     print ""
     report("floor", floorRows); kinds("floor")
     printf "(LIST over a full list; the rows: the requests after the list call up to the last close;\n"
-    printf " the rest of the command: before the list call and after that close; target: at most 8 a row)\n"
+    printf " the rest of the command: before the list call and after that close; the click: its events\n"
+    printf " sent and taken by the event loop up to the event of LIST; target: at most 8 a row)\n"
 }' "$rows" "$log" >"$out"
 cat "$out"
